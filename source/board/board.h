@@ -1,0 +1,84 @@
+// The position: bitboards and a square table, incrementally kept material,
+// piece counts and hash key, and a per-ply history that lets the search undo
+// moves and find repetitions. A plain fixed-size object without pointers.
+#pragma once
+
+#include "board/attacks.h"
+#include "board/types.h"
+
+#include <cstdint>
+#include <string>
+
+// Hash keys, drawn once at start from a fixed seed so runs are reproducible.
+extern std::uint64_t zobristPiece[2][8][64];
+extern std::uint64_t zobristEp[64];
+extern std::uint64_t zobristCastle[16];
+extern std::uint64_t zobristSide;
+void initZobristKeys();
+
+// Number of moves made since the search driver last reset it (null moves
+// excluded). Kept here because making a move is what counts a node.
+extern std::uint64_t nodeCount;
+
+inline constexpr int HISTORY_SIZE = 500;
+
+struct HistoryEntry {
+    std::uint8_t ooStatus;   // castling rights, CASTLE_* bits
+    std::uint8_t epSquare;   // en-passant target, or NO_SQUARE
+    std::uint32_t rule50;    // half-moves left before the fifty-move rule; 100 after a capture or pawn move
+    std::uint64_t hashKey;
+};
+
+struct Board {
+    Bitboard bitboards[10];           // kinds 0..5, empty, occupied, white, black
+    Colour sideToMove;
+    std::uint8_t squareKind[64];      // PieceKind per square, EMPTY where none
+    std::uint32_t material[2];        // pawns..queens, kings not counted
+    std::uint32_t nonPawnMaterial[2];
+    std::uint32_t pieceCount[2][5];
+    HistoryEntry history[HISTORY_SIZE];
+    int ply;                          // index of the entry describing the current position
+
+    Board();  // the standard initial position
+
+    void addPiece(Colour colour, PieceKind kind, Square square);
+    void rebuild();
+
+    // Throws EngineError("FEN PARSING FAILED") and leaves *this untouched when
+    // the text is not a position the engine can search safely.
+    void setFromFen(std::string text);
+    bool parsePlacement(const std::string& text);
+    // The diagnostic picture on standard output. The board knows nothing of
+    // the evaluation; callers that want its pawn-shield analysis inside the
+    // frame pass it as the appendix, printed after the "rule 50" line.
+    void printBoard(void (*appendix)(const Board&) = nullptr) const;
+
+    Bitboard attacksFrom(Square square, Colour colour, PieceKind kind) const;
+    bool isAttacked(Colour colour, Square square) const;  // by the opponent of colour
+
+    Square kingSquare(Colour c) const { return lowestSquare(bitboards[KING] & bitboards[BB_WHITE + c]); }
+    bool inCheck() const { return isAttacked(sideToMove, kingSquare(sideToMove)); }
+    Bitboard colourSet(Colour c) const { return bitboards[BB_WHITE + c]; }
+    Bitboard pieces(Colour c, PieceKind k) const { return bitboards[k] & bitboards[BB_WHITE + c]; }
+    const HistoryEntry& current() const { return history[ply]; }
+    std::uint64_t hashKey() const { return history[ply].hashKey; }
+
+    void generateMoves(Move* list, int& count) const;
+    void generateCaptures(Move* list, int& count) const;
+
+    void makeMove(Move move);
+    void unmakeMove(Move move);
+    void makeNullMove();
+    void unmakeNullMove();
+    void updateCastlingRights(Move move);
+};
+
+// Coordinate text for the GUI ("e2e4", "e7e8q", "e1g1"); empty for NO_MOVE.
+// The board supplies the side that castles.
+std::string moveToText(Move move, const Board& board);
+// Whether the king's start square, the square it crosses and its destination
+// are all free of attack, in that order of testing; castling out of or through
+// check is refused here.
+bool castlingPathSafe(const Board& board, Move move, Colour colour);
+void printMove(Move move);
+extern const char* const squareName[64];
