@@ -1,0 +1,113 @@
+#include "search/tt.h"
+
+#include "search/params.h"
+#include "search/search.h"
+
+#include <new>
+
+using namespace search_params;
+
+TTEntry* transpositionTable = nullptr;
+std::uint64_t ttEntryCount = 0;
+std::uint64_t ttMask = 0;
+
+namespace {
+
+int tableMegabytes = 0;
+std::size_t allocationLimit = 0;
+
+constexpr TTEntry freshEntry() { return TTEntry{0, BOUND_EMPTY, NO_MOVE, 0, TT_FRESH_SCORE}; }
+
+TTEntry* tryAllocate(std::uint64_t entries) {
+    const std::uint64_t bytes = entries * sizeof(TTEntry);
+    if (allocationLimit != 0 && bytes > allocationLimit) return nullptr;
+    return new (std::nothrow) TTEntry[entries];
+}
+
+// Takes a freshly allocated array of the given size into use.
+void install(TTEntry* table, int megabytes) {
+    transpositionTable = table;
+    tableMegabytes = megabytes;
+    ttEntryCount = std::uint64_t(megabytes) * TT_ENTRIES_PER_MB;
+    // Only the largest power of two not above the entry count is addressed;
+    // for sizes that are not powers of two the rest of the array lies idle.
+    ttMask = ~std::uint64_t{0};
+    while (ttMask > ttEntryCount) ttMask >>= 1;
+    clearTranspositionTable();
+}
+
+}  // namespace
+
+bool resizeTranspositionTable(int megabytes) {
+    // Sizes outside the option's range never reach here from the protocol;
+    // clamp them rather than allocate nothing or something absurd.
+    if (megabytes < TT_MIN_MB) megabytes = TT_MIN_MB;
+    if (megabytes > TT_MAX_MB) megabytes = TT_MAX_MB;
+    const int previousMegabytes = tableMegabytes;
+
+    // Release the old array first: on a tight machine the new one may only
+    // fit once the old one is gone.
+    delete[] transpositionTable;
+    transpositionTable = nullptr;
+
+    if (TTEntry* table = tryAllocate(std::uint64_t(megabytes) * TT_ENTRIES_PER_MB)) {
+        install(table, megabytes);
+        return true;
+    }
+
+    // The request cannot be met. Never run without a table: go back to the
+    // previous size if it was smaller, else halve until something fits.
+    int fallback = megabytes;
+    if (previousMegabytes > 0 && previousMegabytes < megabytes) {
+        if (TTEntry* table = tryAllocate(std::uint64_t(previousMegabytes) * TT_ENTRIES_PER_MB)) {
+            install(table, previousMegabytes);
+            return false;
+        }
+        fallback = previousMegabytes;
+    }
+    // Halving from a power of two below the failed size keeps every entry addressed.
+    int size = 1;
+    while (size * 2 < fallback) size *= 2;
+    for (; size >= TT_MIN_MB; size /= 2) {
+        if (TTEntry* table = tryAllocate(std::uint64_t(size) * TT_ENTRIES_PER_MB)) {
+            install(table, size);
+            return false;
+        }
+    }
+    // Not even one megabyte: nothing sensible is left to do.
+    throw std::bad_alloc();
+}
+
+int transpositionTableMegabytes() { return tableMegabytes; }
+
+void clearTranspositionTable() {
+    for (std::uint64_t i = 0; i < ttEntryCount; ++i) transpositionTable[i] = freshEntry();
+}
+
+void setTableAllocationLimit(std::size_t maxBytes) { allocationLimit = maxBytes; }
+
+void ttStore(std::uint64_t key, int alpha0, int beta, Move move, int depth, int score, int ply) {
+    // An interrupted search leaves no half-computed results behind.
+    if (stopSearch) return;
+    // Draw scores depend on the path that led here, so below the root's
+    // children a score of exactly 0 is not worth keeping.
+    if (score == 0 && ply > 1) return;
+
+    const std::uint32_t bound = score <= alpha0 ? BOUND_UPPER : score >= beta ? BOUND_LOWER : BOUND_EXACT;
+    TTEntry& slot = ttSlot(key);
+
+    // An entry gives way to a result at least as deep and at least as strong
+    // (exact > lower > upper > empty). Exact results at the root and its
+    // children always get in, unless the slot already holds an exact entry
+    // for this very position (which may be deeper, from an earlier search).
+    const bool deeperAndStronger = slot.depth <= depth && slot.bound >= bound;
+    const bool exactNearRoot = ply <= 1 && bound == BOUND_EXACT && !(slot.key == key && slot.bound == BOUND_EXACT);
+    if (!deeperAndStronger && !exactNearRoot) return;
+
+    // A fail-low has no move of its own; keep the one this position had.
+    if (!(sameMove(move, NO_MOVE) && slot.key == key)) slot.move = move;
+    slot.depth = depth;
+    slot.bound = bound;
+    slot.key = key;
+    slot.score = score;
+}
