@@ -1,0 +1,261 @@
+#include "eval/eval.h"
+#include "search/nodes.h"
+#include "search/ordering.h"
+#include "search/params.h"
+#include "search/pv.h"
+#include "search/tt.h"
+#include "variant.h"
+
+#include <algorithm>
+#include <limits>
+
+using namespace search_params;
+
+bool stopSearch = false;
+std::uint64_t searchNodeLimit = std::numeric_limits<std::uint64_t>::max();
+
+namespace {
+
+// Used until the driver sets a host (tests of single routines): never stops,
+// reports nothing.
+class SilentHost final : public SearchHost {
+public:
+    bool checkInputAndClock(bool) override { return false; }
+    bool deadlinePassed() override { return false; }
+    void reportBestLine(int, const char*, std::uint64_t, int) override {}
+    void reportRootDraw(const char*) override {}
+};
+
+SilentHost silentHost;
+SearchHost* currentHost = &silentHost;
+
+// Material values used by the futility gain (not the exchange values).
+constexpr int futilityValue[5] = {100, 325, 325, 500, 975};
+
+}  // namespace
+
+void setSearchHost(SearchHost* host) { currentHost = host ? host : &silentHost; }
+
+SearchHost& searchHost() { return *currentHost; }
+
+int sideToMoveEvaluation(const Board& board) {
+    const int score = evaluate(board);
+    return board.sideToMove == WHITE ? score : -score;
+}
+
+int countRepetitions(const Board& board, int maxCount) {
+    const int h = board.ply;
+    const std::uint32_t rule50 = board.history[h].rule50;
+    const std::uint64_t key = board.history[h].hashKey;
+    int found = 0;
+    // An entry belongs to the same reversible stretch exactly when its
+    // countdown is higher by the number of plies in between; the first capture,
+    // pawn move or setup breaks that and ends the walk. Null moves count down
+    // like any ply, so they do not break it.
+    for (int i = h - 2; i >= 0; i -= 2) {
+        if (board.history[i].rule50 != rule50 + std::uint32_t(h - i)) break;
+        if (board.history[i].hashKey == key && ++found >= maxCount) break;
+    }
+    return found;
+}
+
+int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMoveDone, int zeroWindow) {
+    const bool additions = activeVariant().searchAdditions;
+
+    // Step 1: a stopped search unwinds at once.
+    if (stopSearch) return alpha;
+
+    // Step 2: hear the host. The input poll is the expensive one, once in
+    // 65,536 made moves; the hard deadline and the node budget are checked
+    // more often so that neither is overrun by a whole poll interval.
+    if ((nodeCount & INPUT_POLL_MASK) == INPUT_POLL_MASK) {
+        stopSearch = searchHost().checkInputAndClock(false);
+        if (stopSearch) return alpha;
+    }
+    if ((nodeCount & DEADLINE_POLL_MASK) == DEADLINE_POLL_MASK && searchHost().deadlinePassed()) {
+        stopSearch = true;
+        return alpha;
+    }
+    if (nodeCount >= searchNodeLimit) {
+        stopSearch = true;
+        return alpha;
+    }
+
+    // Step 3: fifty-move rule.
+    const HistoryEntry& entry = board.history[board.ply];
+    if (entry.rule50 == 0) return 0;
+
+    // Beyond the deepest ply the tables are built for: score the position as it stands.
+    if (ply >= MAX_SEARCH_PLY) return sideToMoveEvaluation(board);
+
+    // Step 4: the horizon.
+    if (depth == 0) return quiesce(board, 0, ply, alpha, beta);
+
+    // Step 5: a single earlier occurrence inside the reversible stretch is a
+    // draw below the root (the game's own moves included).
+    if (entry.rule50 != 100 && countRepetitions(board, 1) > 0) return 0;
+
+    // Step 6: the table. Cutoffs only in zero-window nodes; the move is
+    // worth trying first in any case.
+    const std::uint64_t key = entry.hashKey;
+    Move hashMove = NO_MOVE;
+    bool ttMatched = false;
+    {
+        const TTEntry& slot = ttSlot(key);
+        if (ttMatches(slot, key)) {
+            ttMatched = true;
+            if (zeroWindow == 1 && slot.depth >= depth) {
+                if (slot.bound == BOUND_EXACT) return slot.score;
+                if (slot.bound == BOUND_LOWER && slot.score >= beta) return beta;
+                if (slot.bound == BOUND_UPPER && slot.score <= alpha) return alpha;
+            }
+            hashMove = slot.move;
+        }
+    }
+
+    // Step 7: king-and-pawn endings the evaluation can settle outright.
+    const int phase = getPhase(board);
+    if (phase == 0) {
+        int code = 0;
+        if (recogniseEnding(board, code)) return 0;
+        int known = 0;
+        if ((code == 6 || code == 7) && probeKpk(board, code, known)) {
+            if (known == 0) return 0;
+            if (board.sideToMove == BLACK) known = -known;
+            if (known > alpha) alpha = known;
+            if (alpha >= beta) return beta;
+        }
+    }
+
+    // Step 8: check extension. Children take their depth from the extended
+    // depth; the table sees the unextended one.
+    const Colour side = board.sideToMove;
+    const bool inCheck = board.inCheck();
+    const int extended = inCheck ? depth + CHECK_EXTENSION : depth;
+
+    // Step 9: null move, where passing is meaningful (not in check, not twice
+    // in a row, and with pieces on both sides to avoid zugzwang blunders).
+    bool mateThreat = false;
+    if (!nullMoveDone && extended >= NULL_MOVE_MIN_DEPTH && zeroWindow == 1 && !inCheck &&
+        phase > NULL_MOVE_MIN_PHASE) {
+        board.makeNullMove();
+        const int nullDepth = std::max(extended - NULL_MOVE_REDUCTION, NULL_MOVE_MIN_SEARCH_DEPTH);
+        const int score = -alphaBeta(board, nullDepth, ply + 1, -beta, -beta + 1, true, 1);
+        board.unmakeNullMove();
+        if (score >= beta) return beta;
+        // Passing would get us mated: this node is too sharp to prune.
+        if (additions && score <= MATE_THREAT_SCORE) mateThreat = true;
+    }
+
+    // ostrel32: internal iterative deepening finds a move to try first where
+    // the table had nothing, in full-window nodes.
+    if (additions && !ttMatched && depth >= IID_MIN_DEPTH && zeroWindow == 0) {
+        alphaBeta(board, std::min(depth - IID_DEPTH_REDUCTION, depth / 2), ply, alpha, beta, true, 0);
+        const TTEntry& slot = ttSlot(key);
+        if (ttMatches(slot, key)) hashMove = slot.move;
+    }
+
+    // ostrel32: futility. Near the leaves, when even the material balance
+    // plus a margin cannot reach alpha, quiet moves are not worth searching.
+    bool futile = false;
+    int futilityMargin = 0;
+    int materialBalance = 0;
+    if (additions && (depth == 1 || depth == 2) && !inCheck) {
+        materialBalance = getMaterialScore(board);
+        if (side == BLACK) materialBalance = -materialBalance;
+        futilityMargin = depth == 1 ? FUTILITY_MARGIN_DEPTH1 : FUTILITY_MARGIN_DEPTH2;
+        futile = materialBalance + futilityMargin <= alpha;
+    }
+
+    // Step 10: the moves, in the order they will be tried.
+    const int alpha0 = alpha;
+    Move list[MAX_MOVES] = {};
+    int count = 0;
+    board.generateMoves(list, count);
+    orderMoves(board, list, count, hashMove, ply);
+
+    Move bestMove = NO_MOVE;
+    int searchedCount = 0;
+    bool noMoveRaisedAlpha = true;
+    const Bitboard seventhRank = side == WHITE ? SEVENTH_RANK_WHITE : SEVENTH_RANK_BLACK;
+
+    // Step 11: the move loop.
+    for (int i = 0; i < count; ++i) {
+        const Move move = list[i];
+
+        // 11.1: castling through or out of check is illegal.
+        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
+
+        if (additions) {
+            // A pawn reaching its seventh rank threatens to promote: no more
+            // futility pruning at this node.
+            if (!isCastling(move) && board.squareKind[moveFrom(move)] == PAWN &&
+                (seventhRank & squareBit(moveTo(move))))
+                mateThreat = true;
+
+            // Futility pruning: skip a move whose material gain cannot lift
+            // the score to alpha, unless it is a legal check.
+            if (futile && !mateThreat && searchedCount >= 1) {
+                int gain = 0;
+                if (isCapture(move)) gain += futilityValue[moveCaptured(move)];
+                if (isPromotion(move)) gain += futilityValue[promotedKind(move)] - futilityValue[PAWN];
+                if (gain + futilityMargin + materialBalance <= alpha) {
+                    board.makeMove(move);
+                    const bool legal = !board.isAttacked(side, board.kingSquare(side));
+                    const bool givesCheck = legal && board.inCheck();
+                    board.unmakeMove(move);
+                    if (!givesCheck) continue;
+                }
+            }
+        }
+
+        // 11.2: pseudo-legal moves that leave the king attacked are dropped.
+        board.makeMove(move);
+        if (board.isAttacked(side, board.kingSquare(side))) {
+            board.unmakeMove(move);
+            continue;
+        }
+
+        // 11.3: search it.
+        int score;
+        if (searchedCount >= LMR_MIN_SEARCHED && extended >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck &&
+            !isTacticalMove(move, board)) {
+            // Late quiet moves are rarely best: look at them shallower first
+            // and only search fully when they surprise.
+            score = -alphaBeta(board, extended - LMR_REDUCTION, ply + 1, -alpha - 1, -alpha, false, 1);
+            if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
+        } else if (noMoveRaisedAlpha || zeroWindow == 1) {
+            score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, zeroWindow);
+        } else {
+            // Principal-variation node with a best move already: prove the
+            // others worse with a zero window, re-search the ones that are not.
+            score = -alphaBeta(board, extended - 1, ply + 1, -alpha - 1, -alpha, false, 1);
+            if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
+        }
+
+        // 11.4.
+        board.unmakeMove(move);
+        ++searchedCount;
+
+        // 11.5: refutation found.
+        if (score >= beta) {
+            if (!(additions && stopSearch)) ttStore(key, alpha0, beta, move, depth, beta, ply);
+            if (!isCapture(move)) storeKiller(move, ply);
+            return beta;
+        }
+
+        // 11.6.
+        if (score > alpha) {
+            alpha = score;
+            bestMove = move;
+            noMoveRaisedAlpha = false;
+        }
+    }
+
+    // Step 12: no legal move: mated (closer mates score worse) or stalemate.
+    if (searchedCount == 0) return inCheck ? ply - MATE_SCORE : 0;
+
+    // Step 13: exact when alpha rose, else an upper bound without a move.
+    if (!(additions && stopSearch)) ttStore(key, alpha0, beta, bestMove, depth, alpha, ply);
+    return alpha;
+}

@@ -1,0 +1,79 @@
+#include "eval/eval.h"
+#include "search/nodes.h"
+#include "search/ordering.h"
+#include "search/params.h"
+#include "search/pv.h"
+
+using namespace search_params;
+
+namespace {
+
+// Quiescence's own key mapping: safe captures by exchange value, the losing
+// ones in three bands that are never searched.
+std::uint32_t quiescenceKey(int s) {
+    if (s >= KING_CAPTURE_THRESHOLD) return QKEY_KING_CAPTURE;
+    if (s >= 0) return std::uint32_t(s / QKEY_DIVISOR + QKEY_BASE);
+    if (s > LOSING_SMALL_LIMIT) return KEY_LOSING_SMALL;
+    if (s > LOSING_MEDIUM_LIMIT) return KEY_LOSING_MEDIUM;
+    return KEY_LOSING_LARGE;
+}
+
+}  // namespace
+
+int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
+    // Check evasions can follow checking captures without end in principle;
+    // the ply bound keeps the history and the stack in range.
+    if (ply >= MAX_SEARCH_PLY) return sideToMoveEvaluation(board);
+
+    // Step 1: mated here, at this distance from the root.
+    if (isCheckmated(board)) return ply - MATE_SCORE;
+
+    // Step 2.
+    Move list[MAX_MOVES] = {};
+    int count = 0;
+    int searchable = 0;
+    const Colour side = board.sideToMove;
+    const bool inCheck = board.inCheck();
+
+    if (inCheck) {
+        // Step 3: in check every move must be considered, in generation order,
+        // and standing pat is not an option.
+        board.generateMoves(list, count);
+        searchable = count;
+    } else {
+        // Step 4: captures (and queen promotions) that do not lose material,
+        // best exchange first; losing ones sort behind and are dropped unmade.
+        board.generateCaptures(list, count);
+        for (int i = 0; i < count; ++i) {
+            const int s = staticExchange(board, list[i]);
+            if (s >= 0) ++searchable;
+            list[i] = withScore(list[i], quiescenceKey(s));
+        }
+        sortMoves(list, count);
+
+        // Stand pat: the side to move may decline every capture.
+        const int standPat = sideToMoveEvaluation(board);
+        if (standPat >= beta) return beta;
+        if (standPat > alpha) alpha = standPat;
+    }
+
+    // Step 5.
+    for (int i = 0; i < searchable; ++i) {
+        const Move move = list[i];
+        // Castling out of check is illegal; the path test refuses it without
+        // the move being made.
+        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
+        board.makeMove(move);
+        if (board.isAttacked(side, board.kingSquare(side))) {
+            board.unmakeMove(move);
+            continue;
+        }
+        const int score = -quiesce(board, depth - 1, ply + 1, -beta, -alpha);
+        board.unmakeMove(move);
+        if (score >= beta) return beta;
+        if (score > alpha) alpha = score;
+    }
+
+    // Step 6.
+    return alpha;
+}
