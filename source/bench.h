@@ -1,0 +1,19 @@
+// The fixed benchmark: a list of varied positions, each searched to one
+// fixed depth from an empty table and empty killers. Its total node count is
+// the search's regression signature; it is the same on every run of a build.
+#pragma once
+
+#include <cstdint>
+
+struct BenchResult {
+    std::uint64_t nodes = 0;
+    std::int64_t milliseconds = 0;
+};
+
+// Searches every position, printing one line per position and then
+// "Nodes searched: N" and "Nodes/second: M" straight to standard output.
+// The transposition table keeps its size but is left empty.
+BenchResult runBench();
+
+// The same search without printing, for tests.
+BenchResult runBenchQuietly();

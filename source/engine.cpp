@@ -1,0 +1,386 @@
+#include "engine.h"
+
+#include "bench.h"
+#include "board/error.h"
+#include "board/gamemoves.h"
+#include "board/perft.h"
+#include "eval/eval.h"
+#include "log.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "search/tt.h"
+#include "startup.h"
+#include "variant.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <sstream>
+#include <thread>
+
+Engine* theEngine = nullptr;
+
+namespace {
+
+// Driver timing, all in milliseconds.
+constexpr int IDLE_WAIT_MS = 100;          // longest wait for input in the main loop
+constexpr int FINISHED_SEARCH_WAIT_MS = 10;  // pause between checks once the iterations are done
+constexpr std::int64_t MOVETIME_MARGIN_MS = 5;  // "movetime" stops this much early ...
+constexpr std::int64_t MOVETIME_MARGIN_DIVISOR = 10;  // ... but never more than a tenth of it
+constexpr int MAX_ITERATIONS = 64;
+// The clock share is only topped up from the increment while this much
+// time would still remain.
+constexpr std::int64_t INCREMENT_RESERVE_MS = 500;
+
+constexpr std::uint64_t UNBOUNDED = ~std::uint64_t{0};
+
+std::uint64_t widen(std::int64_t value) { return static_cast<std::uint64_t>(value); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Main loop and dispatch
+// ---------------------------------------------------------------------------
+
+void Engine::mainLoop() {
+    uci.Init();
+    const Variant& variant = activeVariant();
+    uci.SendMsg(variant.bannerLine);
+    uci.SendMsg("Belvantor");
+    if (variant.announceHashAtStart) uci.SendMsg("info string 1MB Hash");
+
+    for (;;) {
+        if (!uci.InputAvailable()) {
+            // Instead of a fixed pause: sleep until a line arrives, at most
+            // the idle period, so a waiting command is served at once and an
+            // idle engine uses no processor time.
+            uci.input.waitForInput(IDLE_WAIT_MS);
+            continue;
+        }
+        const unsigned code = handleOneCommand();
+        if (code == CMD_QUIT || code == CMD_END_OF_INPUT) std::exit(0);
+    }
+}
+
+unsigned Engine::handleOneCommand() {
+    unsigned code = CMD_NONE;
+    try {
+        code = uci.ParseUciCommand();
+        if (code != CMD_QUIT && code != CMD_END_OF_INPUT) executeCommand(code);
+    } catch (const EngineError& error) {
+        // Protocol input never ends the process: the GUI hears about it.
+        stopSearch = false;
+        uci.SendInfoString(error.what());
+    }
+    return code;
+}
+
+void Engine::executeCommand(unsigned code) {
+    switch (code) {
+    case CMD_UCINEWGAME:
+        board.setFromFen(START_FEN);
+        break;
+    case CMD_POSITION:
+        setupPosition();
+        break;
+    case CMD_GO:
+        searchState = STATE_SEARCHING;
+        stopSearch = false;
+        think();
+        break;
+    case CMD_GO_PONDER:
+        searchState = STATE_PONDERING;
+        stopSearch = false;
+        think();
+        break;
+    case CMD_PONDERHIT:
+        goParams.goFlags &= ~GO_UNBOUNDED;
+        goParams.ponder = false;
+        allocateTime();
+        searchState = STATE_SEARCHING;
+        break;
+    case CMD_STOP:
+        stopSearch = true;
+        searchState = STATE_IDLE;
+        break;
+    case CMD_PRINTBOARD:
+        board.printBoard(printPawnShieldAnalysis);
+        break;
+    case CMD_HASH_CHANGED:
+        if (!resizeTranspositionTable(uci.hashSizeMB))
+            uci.SendInfoString("Hash of " + std::to_string(uci.hashSizeMB) +
+                               " MB could not be allocated, a smaller table is in use");
+        break;
+    case CMD_PERFT: {
+        const std::string text = perftDivide(board, uci.perftDepth);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        break;
+    }
+    case CMD_EVAL:
+        printEvalBreakdown(board);
+        break;
+    case CMD_BENCH:
+        runBench();
+        break;
+    default:
+        break;
+    }
+}
+
+void Engine::setupPosition() {
+    const std::string fen = uci.fenText;
+    const std::string moves = uci.movesText;
+    // A rejected FEN throws before the board is touched, so the previous
+    // position stays whole and searchable.
+    board.setFromFen(fen);
+    std::istringstream words(moves);
+    std::string word;
+    while (words >> word) playMoveText(board, word);
+}
+
+// ---------------------------------------------------------------------------
+// Search driver
+// ---------------------------------------------------------------------------
+
+void Engine::think() {
+    haveBestMove = false;
+    timeAllocated = 0;
+    moveTimeLimit = 0;
+    depthLimit = 0;
+    mateLimit = 0;
+    nodesLimit = 0;
+    extraTime = 0;
+    completedDepth = 0;
+    completedScore = 0;
+    bestMove = ponderMove = NO_MOVE;
+    stopSearch = false;
+
+    allocateTime();
+
+    searchStart = clockMs();
+    nodeCount = 0;
+    searchNodeLimit = (!waitsForStop() && (goParams.goFlags & GO_NODES))
+                          ? widen(std::max<std::int64_t>(nodesLimit, 0))
+                          : std::numeric_limits<std::uint64_t>::max();
+    setSearchHost(this);
+
+    for (int depth = 1; depth <= MAX_ITERATIONS; ++depth) {
+        // Between iterations: only once a real move is known, so a search
+        // always has something to play.
+        if (haveBestMove && checkInputAndClock(true)) break;
+
+        const int score = rootSearch(board, depth, bestMove, ponderMove, searchStart);
+        if (stopSearch) continue;  // interrupted: its score means nothing
+
+        if (!sameMove(bestMove, NO_MOVE)) haveBestMove = true;
+        completedDepth = depth;
+        completedScore = score;
+        uci.SendDepthInfo(depth, score, int(clockMs() - searchStart));
+        if (clockMs() != searchStart) {
+            const double seconds = double(clockMs() - searchStart) / 1000.0;
+            uci.SendNodesInfo(static_cast<std::uint64_t>(double(nodeCount) / seconds));
+        }
+    }
+
+    // The iterations are exhausted (or were left at a check): an unbounded
+    // search waits for "stop" or "ponderhit", a timed one for its budget.
+    while (!checkInputAndClock(true)) {
+        if (inputEnded)
+            std::this_thread::sleep_for(std::chrono::milliseconds(FINISHED_SEARCH_WAIT_MS));
+        else
+            uci.input.waitForInput(FINISHED_SEARCH_WAIT_MS);
+    }
+
+    if (sameMove(bestMove, NO_MOVE)) {
+        bestMove = fallbackMove();
+        ponderMove = NO_MOVE;
+    }
+    uci.SendBestMove(bestMove, board, ponderMove);
+
+    stopSearch = false;
+    if (searchState != STATE_IDLE && searchState != STATE_SEARCHING) {
+        searchState = STATE_IDLE;
+        throw EngineError("ITS NOT POSSIBLE!!! leaving search with nor search and nor idle state");
+    }
+}
+
+Move Engine::fallbackMove() {
+    Move list[MAX_MOVES] = {};
+    int count = 0;
+    board.generateMoves(list, count);
+    const Colour side = board.sideToMove;
+    for (int i = 0; i < count; ++i) {
+        const Move move = list[i];
+        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
+        board.makeMove(move);
+        const bool legal = !board.isAttacked(side, board.kingSquare(side));
+        board.unmakeMove(move);
+        if (legal) return move;
+    }
+    return NO_MOVE;
+}
+
+bool Engine::waitsForStop() const {
+    return goParams.infinite || goParams.ponder ||
+           (goParams.goFlags & (GO_DEPTH | GO_NODES | GO_MATE | GO_MOVETIME | GO_CLOCK)) == 0;
+}
+
+void Engine::allocateTime() {
+    const GoParameters& go = goParams;
+    const bool unbounded =
+        (go.goFlags & GO_UNBOUNDED) && (go.infinite || go.ponder || (go.goFlags & GO_CLOCK) == 0);
+
+    if (unbounded) {
+        timeAllocated = UNBOUNDED;
+    } else if (go.goFlags & GO_CLOCK) {
+        // 64-bit arithmetic: the same results as 32-bit for every sensible
+        // clock, and no overflow for absurd ones.
+        const Colour side = board.sideToMove;
+        const std::int64_t remaining = go.goTime[side];
+        std::int64_t base = 0;
+        std::int64_t extra = 0;
+        // A "movestogo" of 0 or less would divide by zero: it counts as absent.
+        if ((go.goFlags & GO_MOVESTOGO) && go.goMovesToGo > 0) {
+            const std::int64_t share = remaining / go.goMovesToGo;
+            base = share * 7 / 10;
+            extra = share * 2 / 10;
+        } else {
+            base = remaining / 40;
+            extra = remaining / 60;
+        }
+        if (go.goFlags & GO_INCREMENT) {
+            const std::int64_t increment = std::max<std::int32_t>(go.goInc[side], 0);
+            const std::int64_t half = increment / 2;
+            const std::int64_t sixth = increment / 6;
+            if (base + extra + half + sixth <= remaining - INCREMENT_RESERVE_MS) {
+                base += half;
+                extra += sixth;
+            }
+        }
+        timeAllocated = widen(base);
+        extraTime = widen(extra);
+        if (timeAllocated + extraTime >= widen(remaining)) {
+            std::ostringstream text;
+            text << "alloc: " << timeAllocated << " extra: " << extraTime << " sum: " << timeAllocated + extraTime
+                 << " remaining: " << std::int32_t(remaining);
+            uci.SendInfoString(text.str());
+            if (!(remaining == 0 && activeVariant().zeroTimeRaisesNoError))
+                uci.SendInfoString("too much time has been allocated");
+            // Out of time: no budget at all, so the search plays the move of
+            // its first completed iteration instead of giving up.
+            timeAllocated = 0;
+            extraTime = 0;
+        }
+    }
+
+    // Every limit given is kept; the first one used up ends the search.
+    if (go.goFlags & GO_MATE) mateLimit = go.goMate;
+    if (go.goFlags & GO_MOVETIME) moveTimeLimit = go.goMoveTime;
+    if (go.goFlags & GO_DEPTH) depthLimit = go.goDepth;
+    if (go.goFlags & GO_NODES) nodesLimit = go.goNodes;
+}
+
+std::int64_t Engine::elapsedMs() const { return clockMs() - searchStart; }
+
+bool Engine::limitReached() const {
+    if (waitsForStop()) return false;
+    const std::uint32_t flags = goParams.goFlags;
+    if ((flags & GO_DEPTH) && completedDepth >= depthLimit) return true;
+    if (flags & GO_MATE) {
+        const int plies = 2 * mateLimit - 1;
+        if (completedDepth >= plies) return true;
+        if (completedDepth > 0 && completedScore >= MATE_SCORE - plies) return true;
+    }
+    if ((flags & GO_NODES) && nodeCount >= widen(std::max<std::int64_t>(nodesLimit, 0))) return true;
+    if (flags & GO_MOVETIME) {
+        const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
+        if (elapsedMs() >= moveTimeLimit - margin) return true;
+    }
+    return false;
+}
+
+bool Engine::deadlinePassed() {
+    const std::uint64_t elapsed = widen(elapsedMs());
+    if (elapsed > timeAllocated + extraTime && timeAllocated != UNBOUNDED) return true;
+    if ((goParams.goFlags & GO_MOVETIME) && !waitsForStop()) {
+        const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
+        if (elapsedMs() >= moveTimeLimit - margin) return true;
+    }
+    return false;
+}
+
+void Engine::handleLineDuringSearch(const std::string& line) {
+    const unsigned code = uci.ClassifyLine(line);
+    switch (code) {
+    case CMD_QUIT:
+        std::exit(0);
+    case CMD_STOP:
+        stopSearch = true;
+        searchState = STATE_IDLE;
+        break;
+    case CMD_PONDERHIT:
+        goParams.goFlags &= ~GO_UNBOUNDED;
+        goParams.ponder = false;
+        allocateTime();
+        searchState = STATE_SEARCHING;
+        break;
+    case CMD_ISREADY:
+        uci.ParseLine(line);
+        break;
+    case CMD_UNKNOWN:
+        break;
+    default:
+        // Not for a running search: say so, and keep it for afterwards so
+        // that nothing the GUI sent is lost or applied out of order.
+        uci.SendInfoString("During a search I have not got STOP or PONDERHIT, but: " + std::to_string(code));
+        uci.deferredLines.push_back(line);
+        break;
+    }
+}
+
+bool Engine::checkInputAndClock(bool betweenIterations) {
+    if (stopSearch) return true;
+
+    if (!inputEnded && uci.input.lineAvailable()) {
+        if (const std::optional<std::string> line = uci.ReadInputLine()) {
+            handleLineDuringSearch(*line);
+        } else {
+            // The GUI has gone. A search that would only end on "stop" ends
+            // now; one with its own end finishes, then the engine exits.
+            inputEnded = true;
+            if (waitsForStop()) {
+                stopSearch = true;
+                searchState = STATE_IDLE;
+            }
+        }
+    }
+
+    const std::uint64_t limit = timeAllocated + (betweenIterations ? 0 : extraTime);
+    const bool overBudget = timeAllocated != UNBOUNDED && widen(elapsedMs()) > limit;
+    if (overBudget || limitReached()) stopSearch = true;
+    return stopSearch;
+}
+
+void Engine::reportBestLine(int depth, const char* pvText, std::uint64_t elapsed, int score) {
+    uci.SendPvInfo(depth, pvText, elapsed, score);
+}
+
+void Engine::reportRootDraw(const char* text) { writeOutputLine(text); }
+
+// ---------------------------------------------------------------------------
+// Program start
+// ---------------------------------------------------------------------------
+
+int runProgram(const Variant& variant, int argc, char** argv) {
+    initialiseEngine(variant);
+    if (argc > 1 && std::strcmp(argv[1], "bench") == 0) {
+        prepareStandardOutput();
+        runBench();
+        return 0;
+    }
+    theEngine = new Engine();
+    OpenLogFile();
+    theEngine->mainLoop();
+}

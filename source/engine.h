@@ -1,0 +1,74 @@
+// The one engine object: the position, the protocol front end and the search
+// driver state. It runs the main loop, carries out commands, drives the
+// iterative deepening and is the search's only door to input and clock.
+#pragma once
+
+#include "board/board.h"
+#include "search/search.h"
+#include "uci.h"
+
+#include <cstdint>
+
+struct Variant;
+
+enum SearchState : std::int32_t { STATE_IDLE = 0, STATE_SEARCHING = 1, STATE_PONDERING = 2 };
+
+class Engine final : public SearchHost {
+public:
+    Board board;
+    UCI uci;
+    std::int32_t searchState = STATE_IDLE;
+    Move bestMove = NO_MOVE;
+    Move ponderMove = NO_MOVE;
+    std::int64_t searchStart = 0;
+    std::uint64_t timeAllocated = 0;  // all ones: unbounded
+    std::int64_t moveTimeLimit = 0;
+    std::uint64_t extraTime = 0;
+    std::int32_t depthLimit = 0;
+    std::int32_t mateLimit = 0;
+    std::int64_t nodesLimit = 0;
+    bool haveBestMove = false;
+
+    // The deepest iteration completed by the current search and its score;
+    // the self-ending limits of "go" are judged by them.
+    int completedDepth = 0;
+    int completedScore = 0;
+    // Standard input has ended (the GUI closed the pipe).
+    bool inputEnded = false;
+
+    [[noreturn]] void mainLoop();
+    // Carries out one command code; errors that protocol input can reach
+    // come back as EngineError, which the caller reports.
+    void executeCommand(unsigned code);
+    // Reads the next command line and carries it out, reporting any error as
+    // an info string. Returns the code (CMD_QUIT and CMD_END_OF_INPUT are
+    // left to the caller, which ends the process).
+    unsigned handleOneCommand();
+    void setupPosition();
+    void think();
+    void allocateTime();
+
+    bool checkInputAndClock(bool betweenIterations) override;
+    bool deadlinePassed() override;
+    void reportBestLine(int depth, const char* pvText, std::uint64_t elapsedMs, int score) override;
+    void reportRootDraw(const char* text) override;
+
+private:
+    // Whether the search only ends on "stop" (or "ponderhit" and the clock).
+    bool waitsForStop() const;
+    // Whether a "depth", "mate", "nodes" or "movetime" limit is used up.
+    bool limitReached() const;
+    std::int64_t elapsedMs() const;
+    // Handles one line that arrived while a search runs.
+    void handleLineDuringSearch(const std::string& line);
+    // A legal move for a search that ended without one (a drawn root, a
+    // stop before the first iteration completed); NO_MOVE only when the
+    // side to move has no legal move at all.
+    Move fallbackMove();
+};
+
+extern Engine* theEngine;
+
+// Both programs' main(): builds the tables, then runs the main loop, or the
+// benchmark when the first argument is "bench".
+int runProgram(const Variant& variant, int argc, char** argv);
