@@ -1,0 +1,202 @@
+// Making and unmaking moves. Make updates everything incrementally and
+// pushes a new history entry; unmake only puts the pieces back, because the
+// entry below still holds the rights, en-passant square, countdown and hash.
+#include "board/board.h"
+
+namespace {
+
+// Flips the given squares in a kind's set, the colour's set, the occupancy
+// and the empty set: two squares move a piece, one square takes a piece off
+// or puts it back.
+inline void toggle(Board& board, int kind, Colour colour, Bitboard squares) {
+    board.bitboards[kind] ^= squares;
+    board.bitboards[BB_WHITE + colour] ^= squares;
+    board.bitboards[BB_OCCUPIED] ^= squares;
+    board.bitboards[BB_EMPTY] ^= squares;
+}
+
+// The square of the piece a capture removes: for en passant it stands
+// behind the destination, seen from the capturing side.
+inline Square capturedSquare(Move move, Colour us) {
+    const Square to = moveTo(move);
+    if (moveKind(move) != MOVE_EN_PASSANT) return to;
+    return us == WHITE ? to - 8 : to + 8;
+}
+
+}  // namespace
+
+void Board::updateCastlingRights(Move move) {
+    std::uint8_t& rights = history[ply].ooStatus;
+    if (isCastling(move)) {
+        rights &= sideToMove == WHITE ? std::uint8_t(CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG)
+                                      : std::uint8_t(CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG);
+        return;
+    }
+    // A king leaving, a rook leaving its corner or anything landing on a
+    // corner (a capture of the rook) ends the right concerned.
+    const Bitboard touched = squareBit(moveFrom(move)) | squareBit(moveTo(move));
+    if (touched & (squareBit(4) | squareBit(7))) rights &= std::uint8_t(~CASTLE_WHITE_SHORT);
+    if (touched & (squareBit(60) | squareBit(63))) rights &= std::uint8_t(~CASTLE_BLACK_SHORT);
+    if (touched & (squareBit(0) | squareBit(4))) rights &= std::uint8_t(~CASTLE_WHITE_LONG);
+    if (touched & (squareBit(56) | squareBit(60))) rights &= std::uint8_t(~CASTLE_BLACK_LONG);
+}
+
+void Board::makeMove(Move move) {
+    const Colour us = sideToMove;
+    const Colour them = opponent(us);
+
+    // Step 1: every made move is a node of the search statistics.
+    ++nodeCount;
+
+    // Step 2: the new entry starts as a copy; an en-passant chance lasts
+    // one ply only.
+    const HistoryEntry& old = history[ply];
+    HistoryEntry& entry = history[ply + 1];
+    entry = old;
+    entry.epSquare = NO_SQUARE;
+    if (old.epSquare != NO_SQUARE) entry.hashKey ^= zobristEp[old.epSquare];
+
+    // Step 3: from here on the new entry is the current one.
+    ++ply;
+    entry.rule50 -= 1;
+
+    // Step 4: castling rights, swapping their key.
+    entry.hashKey ^= zobristCastle[entry.ooStatus];
+    updateCastlingRights(move);
+    entry.hashKey ^= zobristCastle[entry.ooStatus];
+
+    const std::uint32_t kind = moveKind(move);
+
+    // Step 5: castling moves king and rook and nothing else; it is not an
+    // irreversible move, so the countdown keeps running.
+    if (kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
+        const CastleSquares& cs = castleSquares[castleIndex(move, us)];
+        toggle(*this, KING, us, squareBit(cs.kingFrom) | squareBit(cs.kingTo));
+        squareKind[cs.kingFrom] = EMPTY;
+        squareKind[cs.kingTo] = KING;
+        toggle(*this, ROOK, us, squareBit(cs.rookFrom) | squareBit(cs.rookTo));
+        squareKind[cs.rookFrom] = EMPTY;
+        squareKind[cs.rookTo] = ROOK;
+        entry.hashKey ^= zobristPiece[us][KING][cs.kingFrom] ^ zobristPiece[us][KING][cs.kingTo] ^
+                         zobristPiece[us][ROOK][cs.rookFrom] ^ zobristPiece[us][ROOK][cs.rookTo];
+        sideToMove = them;
+        entry.hashKey ^= zobristSide;
+        return;
+    }
+
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+
+    // Step 6: take the captured piece off; a capture restarts the countdown.
+    if (isCapture(move)) {
+        entry.rule50 = 100;
+        const PieceKind captured = moveCaptured(move);
+        const Square victim = capturedSquare(move, us);
+        if (kind == MOVE_EN_PASSANT) squareKind[victim] = EMPTY;
+        toggle(*this, captured, them, squareBit(victim));
+        entry.hashKey ^= zobristPiece[them][captured][victim];
+        pieceCount[them][captured] -= 1;
+        material[them] -= pieceValue[captured];
+        if (captured != PAWN) nonPawnMaterial[them] -= pieceValue[captured];
+    }
+
+    // Step 7: move the piece.
+    const PieceKind piece = PieceKind(squareKind[from]);
+    toggle(*this, piece, us, squareBit(from) | squareBit(to));
+    squareKind[from] = EMPTY;
+    squareKind[to] = piece;
+    entry.hashKey ^= zobristPiece[us][piece][from] ^ zobristPiece[us][piece][to];
+
+    // Step 8: pawn moves restart the countdown, may leave an en-passant
+    // square (whether or not a pawn can take) or promote.
+    if (piece == PAWN) {
+        entry.rule50 = 100;
+        if (kind == MOVE_DOUBLE_PUSH) {
+            entry.epSquare = std::uint8_t(us == WHITE ? to - 8 : to + 8);
+            entry.hashKey ^= zobristEp[entry.epSquare];
+        } else if (isPromotion(move)) {
+            const PieceKind promoted = promotedKind(move);
+            bitboards[PAWN] ^= squareBit(to);
+            bitboards[promoted] ^= squareBit(to);
+            squareKind[to] = promoted;
+            entry.hashKey ^= zobristPiece[us][PAWN][to] ^ zobristPiece[us][promoted][to];
+            pieceCount[us][PAWN] -= 1;
+            material[us] -= pieceValue[PAWN];
+            pieceCount[us][promoted] += 1;
+            material[us] += pieceValue[promoted];
+            nonPawnMaterial[us] += pieceValue[promoted];
+        }
+    }
+
+    // Step 9: the other side moves.
+    sideToMove = them;
+    entry.hashKey ^= zobristSide;
+}
+
+void Board::unmakeMove(Move move) {
+    --ply;
+    sideToMove = opponent(sideToMove);
+    const Colour us = sideToMove;
+    const Colour them = opponent(us);
+    const std::uint32_t kind = moveKind(move);
+
+    if (kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
+        const CastleSquares& cs = castleSquares[castleIndex(move, us)];
+        toggle(*this, KING, us, squareBit(cs.kingFrom) | squareBit(cs.kingTo));
+        toggle(*this, ROOK, us, squareBit(cs.rookFrom) | squareBit(cs.rookTo));
+        squareKind[cs.kingFrom] = KING;
+        squareKind[cs.kingTo] = EMPTY;
+        squareKind[cs.rookFrom] = ROOK;
+        squareKind[cs.rookTo] = EMPTY;
+        return;
+    }
+
+    const Square from = moveFrom(move);
+    const Square to = moveTo(move);
+
+    // The piece goes back as what it is now; a promoted piece is turned
+    // back into the pawn below.
+    const PieceKind piece = PieceKind(squareKind[to]);
+    toggle(*this, piece, us, squareBit(from) | squareBit(to));
+    squareKind[from] = piece;
+    squareKind[to] = EMPTY;
+
+    if (isCapture(move)) {
+        const PieceKind captured = moveCaptured(move);
+        const Square victim = capturedSquare(move, us);
+        squareKind[victim] = captured;
+        toggle(*this, captured, them, squareBit(victim));
+        pieceCount[them][captured] += 1;
+        material[them] += pieceValue[captured];
+        if (captured != PAWN) nonPawnMaterial[them] += pieceValue[captured];
+    }
+
+    if (isPromotion(move)) {
+        const PieceKind promoted = promotedKind(move);
+        bitboards[PAWN] ^= squareBit(from);
+        bitboards[promoted] ^= squareBit(from);
+        squareKind[from] = PAWN;
+        pieceCount[us][PAWN] += 1;
+        material[us] += pieceValue[PAWN];
+        pieceCount[us][promoted] -= 1;
+        material[us] -= pieceValue[promoted];
+        nonPawnMaterial[us] -= pieceValue[promoted];
+    }
+}
+
+void Board::makeNullMove() {
+    const HistoryEntry& old = history[ply];
+    HistoryEntry& entry = history[ply + 1];
+    entry = old;
+    entry.epSquare = NO_SQUARE;
+    if (old.epSquare != NO_SQUARE) entry.hashKey ^= zobristEp[old.epSquare];
+    ++ply;
+    entry.rule50 -= 1;
+    sideToMove = opponent(sideToMove);
+    entry.hashKey ^= zobristSide;
+}
+
+void Board::unmakeNullMove() {
+    --ply;
+    sideToMove = opponent(sideToMove);
+}

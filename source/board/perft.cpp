@@ -1,0 +1,35 @@
+#include "board/perft.h"
+#include "board/gamemoves.h"
+
+std::uint64_t perft(Board& board, int depth) {
+    if (depth <= 0) return 1;
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    std::uint64_t leaves = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!makeMoveIfLegal(board, list[i])) continue;
+        leaves += perft(board, depth - 1);
+        board.unmakeMove(list[i]);
+    }
+    return leaves;
+}
+
+std::string perftDivide(Board& board, int depth) {
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    std::string text;
+    std::uint64_t total = 0;
+    for (int i = 0; i < count; ++i) {
+        // The text depends on the side to move, so take it before the move.
+        const std::string moveText = moveToText(list[i], board);
+        if (!makeMoveIfLegal(board, list[i])) continue;
+        const std::uint64_t leaves = perft(board, depth - 1);
+        board.unmakeMove(list[i]);
+        total += leaves;
+        text += moveText + ": " + std::to_string(leaves) + "\n";
+    }
+    text += "\nNodes searched: " + std::to_string(total) + "\n";
+    return text;
+}
