@@ -12,11 +12,20 @@ int evaluate(const Board& board);
 
 // 0..256: 256 is full middlegame weight, 0 as soon as one side has only king and pawns.
 int getPhase(const Board& board);
+// Mixes a middlegame and an endgame value by the phase; truncates toward zero.
+inline int blend(int mg, int eg, int phase) { return ((256 - phase) * eg + phase * mg) / 256; }
 // Writes the ending code (the caller sets it to 0 first); true for a dead draw.
 bool recogniseEnding(const Board& board, int& code);
 // King and one pawn against a bare king (codes 6 and 7): true when the rule
 // set knows the result, written White-relative to score.
 bool probeKpk(const Board& board, int code, int& score);
+// The king-and-pawn rule set on squares seen from the side with the pawn, the
+// pawn moving up the board. True when the result is known; score is then the
+// strong side's value (0 for a draw).
+bool kpkRules(Square strongKing, Square pawn, Square weakKing, bool weakSideToMove, int& score);
+// The race between unstoppable passers of a pawn ending, from the two sides'
+// race counts (RACE_NONE when a side has none). White-relative.
+int getUnstoppablePasserScore(int whiteCount, int blackCount);
 
 int getMaterialScore(const Board& board);
 int getBadBishopScore(const Board& board, int phase);
