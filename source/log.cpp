@@ -1,7 +1,5 @@
 #include "log.h"
 
-#include "platform/console.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,11 +21,13 @@ std::string logFileName(int year, int month, int day, int hour, int minute, int 
     return result + ".log";
 }
 
-bool OpenLogFile() {
-    const LocalTime t = localTimeNow();
+bool OpenLogFile() { return OpenLogFile(localTimeNow(), "."); }
+
+bool OpenLogFile(const LocalTime& t, const std::string& directory) {
     logFile = nullptr;
     for (int attempt = 1; attempt <= MAX_LOG_NAME_ATTEMPTS; ++attempt) {
-        const std::string name = logFileName(t.year, t.month, t.day, t.hour, t.minute, t.second, attempt);
+        const std::string name =
+            directory + "/" + logFileName(t.year, t.month, t.day, t.hour, t.minute, t.second, attempt);
         // Exclusive creation: a second engine started in the same second
         // must not write into the first one's transcript.
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);

@@ -2,6 +2,8 @@
 // is appended to a file named after the local start time, flushed line by line.
 #pragma once
 
+#include "platform/console.h"
+
 #include <cstdio>
 #include <string>
 
@@ -14,6 +16,8 @@ extern bool logReady;
 // when no file can be created (a read-only directory): the engine then runs
 // without a log.
 bool OpenLogFile();
+// The same for a given start time, in a given directory.
+bool OpenLogFile(const LocalTime& startTime, const std::string& directory);
 
 // Builds the file name for a start time and an attempt number (1 = no suffix).
 std::string logFileName(int year, int month, int day, int hour, int minute, int second, int attempt);

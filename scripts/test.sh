@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds Ostrel and runs the whole test suite twice: in a Release build and in
+# a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/ensure-tools.sh --with-tests
+jobs=$(nproc)
+
+echo "== Release build and tests"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DOSTREL_TESTS=ON >/dev/null
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=ON -DOSTREL_TESTS=ON >/dev/null
+cmake --build build/sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+echo "== All tests passed"
