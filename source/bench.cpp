@@ -93,7 +93,7 @@ BenchResult searchAll(bool print) {
 }  // namespace
 
 BenchResult runBench() {
-    const int restoreMB = int(ttEntryCount / 32768);
+    const int restoreMB = transpositionTableMegabytes();
     const BenchResult result = searchAll(true);
     const std::int64_t ms = result.milliseconds > 0 ? result.milliseconds : 1;
     std::printf("\nNodes searched: %llu\n", static_cast<unsigned long long>(result.nodes));
@@ -103,7 +103,7 @@ BenchResult runBench() {
 }
 
 BenchResult runBenchQuietly() {
-    const int restoreMB = int(ttEntryCount / 32768);
+    const int restoreMB = transpositionTableMegabytes();
     const BenchResult result = searchAll(false);
     resizeTranspositionTable(restoreMB > 0 ? restoreMB : 1);
     return result;
