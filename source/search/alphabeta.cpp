@@ -29,6 +29,9 @@ public:
 SilentHost silentHost;
 SearchHost* currentHost = &silentHost;
 
+// The block of 1024 made moves in which the deadline was last asked.
+std::uint64_t lastDeadlineBlock = 0;
+
 // Material values used by the futility gain (not the exchange values).
 constexpr int futilityValue[5] = {100, 325, 325, 500, 975};
 
@@ -72,9 +75,16 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
         stopSearch = searchHost().checkInputAndClock(false);
         if (stopSearch) return alpha;
     }
-    if ((nodeCount & DEADLINE_POLL_MASK) == DEADLINE_POLL_MASK && searchHost().deadlinePassed()) {
-        stopSearch = true;
-        return alpha;
+    // The deadline is asked once per block of 1024 made moves, on the first
+    // node entered in a new block: moves made inside quiescence never enter
+    // a node, so waiting for one exact count could skip many blocks in a row.
+    const std::uint64_t block = nodeCount & ~DEADLINE_POLL_MASK;
+    if (block != lastDeadlineBlock) {
+        lastDeadlineBlock = block;
+        if (searchHost().deadlinePassed()) {
+            stopSearch = true;
+            return alpha;
+        }
     }
     if (nodeCount >= searchNodeLimit) {
         stopSearch = true;

@@ -33,7 +33,8 @@ inline constexpr int PV_TEXT_SIZE = PV_MAX_MOVES * PV_CHARS_PER_MOVE + 1;
 
 // The input poll runs when the low 16 bits of the node count are all ones.
 inline constexpr std::uint64_t INPUT_POLL_MASK = 0xFFFF;
-// The cheap hard-deadline test runs when the low 10 bits are all ones.
+// The cheap hard-deadline test runs once in every block of 1024 made moves
+// (the count with its low 10 bits cleared changes from one block to the next).
 inline constexpr std::uint64_t DEADLINE_POLL_MASK = 0x3FF;
 
 // ---------------------------------------------------------------------------
