@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -177,9 +177,17 @@ TEST(Protocol, LogFileNameAndLines) {
     }
     const std::string path = onlyLogFile(dir);
     const std::string name = path.substr(path.rfind('/') + 1);
-    // Year, month, day, hour, minute, second, blank-padded to their widths.
-    EXPECT_TRUE(std::regex_match(name, std::regex(R"(\d{4}-[ 1]\d-[ 1-3]\d [ 12]\d-[ 1-5]\d-[ 1-5]\d\.log)")))
-        << name;
+    // Year, month, day, hour, minute, second, blank-padded to their widths:
+    // "dddd-ad-ad ad-ad-ad.log" where a is a digit or a blank.
+    const std::string shape = "dddd-ad-ad ad-ad-ad.log";
+    ASSERT_EQ(name.size(), shape.size()) << name;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const char c = name[i];
+        const bool digit = c >= '0' && c <= '9';
+        const bool ok = shape[i] == 'd' ? digit : shape[i] == 'a' ? (digit || c == ' ') : c == shape[i];
+        EXPECT_TRUE(ok) << name << " at " << i;
+    }
+    EXPECT_NE(name[9], ' ') << "the day's last digit is never a blank";
 
     const std::string out = " - source\\UCI 251 UCI::SendMsg";
     const std::string in = " - source\\UCI 70 UCI::ParseUciCommand";
