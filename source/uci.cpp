@@ -6,6 +6,7 @@
 #include "variant.h"
 
 #include <cctype>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <sstream>
@@ -113,6 +114,12 @@ GoParameters parseGoLine(const std::string& line) {
 bool UCI::Init() {
     inputIsPipe = input.isPipe() ? 1 : 0;
     prepareStandardOutput();
+    if (!input.isOpen()) {
+        // Not logged: there is no protocol to speak of. The loop still runs
+        // and meets the end of input at once.
+        std::printf("UCI init failed\n");
+        return false;
+    }
     return true;
 }
 

@@ -17,6 +17,10 @@ public:
 
     // True when standard input is not a terminal (a pipe or a file).
     bool isPipe() const { return isPipe_; }
+    // False when the process was started without a standard input at all.
+    // Judged when the reader is made, before the process opens any file
+    // that could take over the descriptor.
+    bool isOpen() const { return isOpen_; }
 
     // True when readLine() would return at once: a whole line is waiting, or
     // the input has ended. Never blocks.
@@ -39,6 +43,7 @@ private:
 
     int fd_;
     bool isPipe_;
+    bool isOpen_;
     bool ended_ = false;
     bool discarding_ = false;       // inside the tail of an overlong line
     std::string partial_;           // the line being received

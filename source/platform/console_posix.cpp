@@ -4,10 +4,11 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
-InputReader::InputReader(int fd) : fd_(fd), isPipe_(!isatty(fd)) {}
+InputReader::InputReader(int fd) : fd_(fd), isPipe_(!isatty(fd)), isOpen_(fcntl(fd, F_GETFD) != -1) {}
 
 void InputReader::append(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
