@@ -1,0 +1,31 @@
+// Comparison helpers shared by the board and perft tests.
+#pragma once
+
+#include "board/board.h"
+
+#include <string>
+
+// Describes the first difference between two boards in everything a make and
+// unmake must restore: all fields, and the history up to the current ply.
+inline std::string boardDifference(const Board& a, const Board& b) {
+    for (int i = 0; i < 10; ++i)
+        if (a.bitboards[i] != b.bitboards[i]) return "bitboards[" + std::to_string(i) + "]";
+    if (a.sideToMove != b.sideToMove) return "sideToMove";
+    for (int s = 0; s < 64; ++s)
+        if (a.squareKind[s] != b.squareKind[s]) return "squareKind[" + std::to_string(s) + "]";
+    for (int c = 0; c < 2; ++c) {
+        if (a.material[c] != b.material[c]) return "material";
+        if (a.nonPawnMaterial[c] != b.nonPawnMaterial[c]) return "nonPawnMaterial";
+        for (int k = 0; k < 5; ++k)
+            if (a.pieceCount[c][k] != b.pieceCount[c][k]) return "pieceCount";
+    }
+    if (a.ply != b.ply) return "ply";
+    for (int i = 0; i <= a.ply; ++i) {
+        const HistoryEntry& x = a.history[i];
+        const HistoryEntry& y = b.history[i];
+        if (x.ooStatus != y.ooStatus || x.epSquare != y.epSquare || x.rule50 != y.rule50 || x.hashKey != y.hashKey)
+            return "history[" + std::to_string(i) + "]";
+    }
+    return {};
+}
+
