@@ -196,7 +196,7 @@ EvalBreakdown evaluateWithBreakdown(const Board& board) {
 void printEvalBreakdown(const Board& board) {
     const EvalBreakdown parts = evaluateWithBreakdown(board);
     std::printf("Evaluation, centipawns from White's side\n");
-    std::printf("  phase          %6d  (0 = pawn ending, 256 = middlegame)\n", parts.phase);
+    std::printf("  phase          %6d  (0: a side has only king and pawns; 256: full middlegame)\n", parts.phase);
     std::printf("  ending code    %6d\n", parts.endingCode);
     if (parts.drawn) {
         std::printf("  dead draw recognised: no term is computed\n");
@@ -213,7 +213,10 @@ void printEvalBreakdown(const Board& board) {
         std::printf("  mobility       %6d\n", parts.mobility);
         std::printf("  pawns          %6d  (piece squares, pawn structure, passers, race)\n", parts.pawns);
         std::printf("  king attack    %6d\n", parts.kingAttack);
-        std::printf("  pawn shield    %6d\n", parts.pawnShield);
+        if (parts.phase == 0)
+            std::printf("  pawn shield    %6s  (not counted at phase 0)\n", "-");
+        else
+            std::printf("  pawn shield    %6d\n", parts.pawnShield);
         if (parts.halved) std::printf("  sum halved\n");
     }
     std::printf("Total: %d\n", parts.total);
