@@ -10,8 +10,8 @@
 inline constexpr std::uint32_t ZOBRIST_INITIAL_SEED = 19650218u;
 inline constexpr std::uint32_t ZOBRIST_SEED_KEY[4] = {0x123, 0x234, 0x345, 0x456};
 
-// Longest placement, castling and en-passant words a FEN may carry; the
-// historical reader used buffers of 256, 16 and 8 bytes including the zero.
+// Longest placement, castling and en-passant words a FEN may carry (room for
+// 256, 16 and 8 bytes with the terminating zero); longer words are refused.
 inline constexpr std::size_t FEN_PLACEMENT_MAX = 255;
 inline constexpr std::size_t FEN_CASTLING_MAX = 15;
 inline constexpr std::size_t FEN_EP_MAX = 7;
