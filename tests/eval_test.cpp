@@ -575,6 +575,13 @@ TEST(EvalRevised, PawnTermDifferences) {
     EXPECT_EQ(getPawnScore(unstoppable, 256), 124);
     EXPECT_EQ(getPawnScore(unstoppable, 128), 182);
 
+    // Pawns that are not passed read the revised pawn tables, with nothing in the endgame.
+    // c4 2 / 0; d2 5 / 0, backward -8 / -10; Black e4 at e5 15 / 0; d6 at d3 15 / 0,
+    // backward -8 / -10. mg 2 - 3 - 15 - 7 = -23, eg -10 + 10 = 0; phase 128: -11.
+    const Board backward = fromFen("r5k1/8/3p4/8/2P1p3/8/3P4/1R4K1 w - - 0 1");
+    EXPECT_EQ(getPawnScore(backward, 256), -23);
+    EXPECT_EQ(getPawnScore(backward, 128), -11);
+
     // Blockers by kind, on a white passer d5: the same man on d6 and on a square
     // off the pawn's path with the same table value (knight d6 and c5 both read 3).
     // Against a knight -5, a rook 0, a queen +5.

@@ -77,7 +77,7 @@ int getKingAttackScore(const Board& board, int phase) {
         attackScore += u * weight * hits;
     }
     // Closeness matters with pieces on the board; the attack units always.
-    return (distanceSum * phase) / 256 + attackScore;
+    return (distanceSum * phase) / PHASE_MAX + attackScore;
 }
 
 namespace {
@@ -146,10 +146,10 @@ int getPawnShieldScore(const Board& board, int phase, bool debug) {
     const int white = shieldValue(board, WHITE, debug);
     const int black = shieldValue(board, BLACK, debug);
     if (debug) {
-        std::printf("pawnshield val(w/b) = %d / %d \n", (white * phase) / 256, (black * phase) / 256);
+        std::printf("pawnshield val(w/b) = %d / %d \n", (white * phase) / PHASE_MAX, (black * phase) / PHASE_MAX);
         std::fflush(stdout);
     }
-    return ((white - black) * phase) / 256;
+    return ((white - black) * phase) / PHASE_MAX;
 }
 
-void printPawnShieldAnalysis(const Board& board) { getPawnShieldScore(board, 256, true); }
+void printPawnShieldAnalysis(const Board& board) { getPawnShieldScore(board, PHASE_MAX, true); }
