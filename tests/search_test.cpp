@@ -583,6 +583,17 @@ TEST_F(SearchTest, KingCaptureDiagnosticPrintsTheBoardAndCarriesOn) {
     EXPECT_NE(out.find("e1xe8\n"), std::string::npos);
     EXPECT_EQ(moveToText(list[0], board), "e1e8");
     EXPECT_EQ(moveScore(list[0]), 128u);
+
+    // The search goes on through it: taking the king wins, and nothing looks
+    // for the missing king afterwards.
+    testing::internal::CaptureStdout();
+    Move best, ponder;
+    const int score = searchTo(board, 3, best, ponder);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(score, MATE_SCORE - 1);
+    EXPECT_EQ(moveToText(best, board), "e1e8");
+    EXPECT_EQ(host.lines.back(), "e1e8 ");
+    EXPECT_EQ(board.ply, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -731,6 +742,21 @@ TEST_F(SearchTest, PlyBoundKeepsDeepLinesInsideTheTables) {
                 quiesce(board, 0, MAX_SEARCH_PLY - 2, -ROOT_INFINITY, ROOT_INFINITY);
             }
         }
+    }
+
+    // However long the game below the root, no node writes past the history.
+    selectVariant(ostrel64Variant);
+    for (int rootIndex : {400, 490, HISTORY_SIZE - 3}) {
+        Board board = fromFen("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");
+        board.history[rootIndex] = board.history[0];
+        board.ply = rootIndex;
+        const std::uint64_t key = board.hashKey();
+        resetSearchMemory();
+        const int score = searchTo(board, 5);
+        EXPECT_GT(score, -MATE_SCORE);
+        EXPECT_LT(score, MATE_SCORE);
+        EXPECT_EQ(board.ply, rootIndex);
+        EXPECT_EQ(board.hashKey(), key);
     }
 }
 

@@ -95,8 +95,13 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     const HistoryEntry& entry = board.history[board.ply];
     if (entry.rule50 == 0) return 0;
 
+    // Only a damaged position lets a king be taken (the ordering reports it as
+    // such); the side that lost its king has lost, and nothing below may look
+    // for a king square that is not there.
+    if (!board.pieces(board.sideToMove, KING)) return ply - MATE_SCORE;
+
     // Beyond the deepest ply the tables are built for: score the position as it stands.
-    if (ply >= MAX_SEARCH_PLY) return sideToMoveEvaluation(board);
+    if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation(board);
 
     // Step 4: the horizon.
     if (depth == 0) return quiesce(board, 0, ply, alpha, beta);
@@ -196,55 +201,62 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
         // 11.1: castling through or out of check is illegal.
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
 
-        if (additions) {
-            // A pawn reaching its seventh rank threatens to promote: no more
-            // futility pruning at this node.
-            if (!isCastling(move) && board.squareKind[moveFrom(move)] == PAWN &&
-                (seventhRank & squareBit(moveTo(move))))
-                mateThreat = true;
+        int score;
+        if (capturesKing(move)) {
+            // Only a damaged position offers a king (the ordering has said
+            // so): taking it wins outright. The move is not made, since a
+            // board without one of its kings is nothing the search can use.
+            score = MATE_SCORE - (ply + 1);
+        } else {
+            if (additions) {
+                // A pawn reaching its seventh rank threatens to promote: no
+                // more futility pruning at this node.
+                if (!isCastling(move) && board.squareKind[moveFrom(move)] == PAWN &&
+                    (seventhRank & squareBit(moveTo(move))))
+                    mateThreat = true;
 
-            // Futility pruning: skip a move whose material gain cannot lift
-            // the score to alpha, unless it is a legal check.
-            if (futile && !mateThreat && searchedCount >= 1) {
-                int gain = 0;
-                if (isCapture(move)) gain += futilityValue[moveCaptured(move)];
-                if (isPromotion(move)) gain += futilityValue[promotedKind(move)] - futilityValue[PAWN];
-                if (gain + futilityMargin + materialBalance <= alpha) {
-                    board.makeMove(move);
-                    const bool legal = !board.isAttacked(side, board.kingSquare(side));
-                    const bool givesCheck = legal && board.inCheck();
-                    board.unmakeMove(move);
-                    if (!givesCheck) continue;
+                // Futility pruning: skip a move whose material gain cannot
+                // lift the score to alpha, unless it is a legal check.
+                if (futile && !mateThreat && searchedCount >= 1) {
+                    int gain = 0;
+                    if (isCapture(move)) gain += futilityValue[moveCaptured(move)];
+                    if (isPromotion(move)) gain += futilityValue[promotedKind(move)] - futilityValue[PAWN];
+                    if (gain + futilityMargin + materialBalance <= alpha) {
+                        board.makeMove(move);
+                        const bool legal = !board.isAttacked(side, board.kingSquare(side));
+                        const bool givesCheck = legal && board.inCheck();
+                        board.unmakeMove(move);
+                        if (!givesCheck) continue;
+                    }
                 }
             }
-        }
 
-        // 11.2: pseudo-legal moves that leave the king attacked are dropped.
-        board.makeMove(move);
-        if (board.isAttacked(side, board.kingSquare(side))) {
+            // 11.2: pseudo-legal moves that leave the king attacked are dropped.
+            board.makeMove(move);
+            if (board.isAttacked(side, board.kingSquare(side))) {
+                board.unmakeMove(move);
+                continue;
+            }
+
+            // 11.3: search it.
+            if (searchedCount >= LMR_MIN_SEARCHED && extended >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck &&
+                !isTacticalMove(move, board)) {
+                // Late quiet moves are rarely best: look at them shallower
+                // first and only search fully when they surprise.
+                score = -alphaBeta(board, extended - LMR_REDUCTION, ply + 1, -alpha - 1, -alpha, false, 1);
+                if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
+            } else if (noMoveRaisedAlpha || zeroWindow == 1) {
+                score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, zeroWindow);
+            } else {
+                // Principal-variation node with a best move already: prove the
+                // others worse with a zero window, re-search those that are not.
+                score = -alphaBeta(board, extended - 1, ply + 1, -alpha - 1, -alpha, false, 1);
+                if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
+            }
+
+            // 11.4.
             board.unmakeMove(move);
-            continue;
         }
-
-        // 11.3: search it.
-        int score;
-        if (searchedCount >= LMR_MIN_SEARCHED && extended >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck &&
-            !isTacticalMove(move, board)) {
-            // Late quiet moves are rarely best: look at them shallower first
-            // and only search fully when they surprise.
-            score = -alphaBeta(board, extended - LMR_REDUCTION, ply + 1, -alpha - 1, -alpha, false, 1);
-            if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
-        } else if (noMoveRaisedAlpha || zeroWindow == 1) {
-            score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, zeroWindow);
-        } else {
-            // Principal-variation node with a best move already: prove the
-            // others worse with a zero window, re-search the ones that are not.
-            score = -alphaBeta(board, extended - 1, ply + 1, -alpha - 1, -alpha, false, 1);
-            if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
-        }
-
-        // 11.4.
-        board.unmakeMove(move);
         ++searchedCount;
 
         // 11.5: refutation found.

@@ -2,6 +2,8 @@
 // ordering keys, exchange values and the sizes of the search's own tables.
 #pragma once
 
+#include "board/board.h"
+
 #include <cstdint>
 
 namespace search_params {
@@ -16,6 +18,11 @@ namespace search_params {
 // game history compacted to about 129 entries, 128 search plies plus the
 // 64-move principal-variation walk stay inside its 500 history entries.
 inline constexpr int MAX_SEARCH_PLY = 128;
+
+// A node whose board history is this full scores the position as it stands,
+// so no move it makes (one entry each, null move included) writes past the
+// board's history, whatever the length of the game below the root.
+inline constexpr int LAST_NODE_HISTORY_INDEX = HISTORY_SIZE - 2;
 
 // Killer rows exist for plies 0..63; deeper nodes keep no killers.
 inline constexpr int KILLER_PLIES = 64;

@@ -16,7 +16,7 @@ const char* principalVariationText(Board& board, char* text, Move& ponderMove) {
     // this very key); the 64-move cap also ends cycles of exact entries.
     Move made[PV_MAX_MOVES];
     int madeCount = 0;
-    while (madeCount < PV_MAX_MOVES) {
+    while (madeCount < PV_MAX_MOVES && board.ply + 1 < HISTORY_SIZE) {
         const TTEntry& slot = ttSlot(board.hashKey());
         if (slot.key != board.hashKey() || slot.bound != BOUND_EXACT || sameMove(slot.move, NO_MOVE)) break;
         const Move move = slot.move;
@@ -32,6 +32,9 @@ const char* principalVariationText(Board& board, char* text, Move& ponderMove) {
         text[length++] = ' ';
         text[length] = '\0';
 
+        // Taking a king (only a damaged position offers it) ends the line;
+        // a board without a king is not made.
+        if (capturesKing(move)) break;
         board.makeMove(move);
         made[madeCount++] = move;
     }
@@ -53,6 +56,8 @@ bool isCheckmated(Board& board) {
     for (int i = 0; i < count; ++i) {
         const Move move = list[i];
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
+        // A side that can take the king (damaged positions only) is not mated.
+        if (capturesKing(move)) return false;
         board.makeMove(move);
         const bool kingAttacked = board.isAttacked(side, board.kingSquare(side));
         board.unmakeMove(move);

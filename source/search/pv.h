@@ -12,6 +12,10 @@
 // becomes the ponder move (NO_MOVE when there is none). The board is restored.
 const char* principalVariationText(Board& board, char* text, Move& ponderMove);
 
+// A capture of a king: generated only in a damaged position (the side not to
+// move in check). The search scores it as a win and never makes it.
+inline bool capturesKing(Move move) { return isCapture(move) && moveCaptured(move) == KING; }
+
 // The side to move is in check and has no legal move.
 bool isCheckmated(Board& board);
 

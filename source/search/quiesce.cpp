@@ -21,9 +21,12 @@ std::uint32_t quiescenceKey(int s) {
 }  // namespace
 
 int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
+    // A king taken in a damaged position: that side has lost.
+    if (!board.pieces(board.sideToMove, KING)) return ply - MATE_SCORE;
+
     // Check evasions can follow checking captures without end in principle;
     // the ply bound keeps the history and the stack in range.
-    if (ply >= MAX_SEARCH_PLY) return sideToMoveEvaluation(board);
+    if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation(board);
 
     // Step 1: mated here, at this distance from the root.
     if (isCheckmated(board)) return ply - MATE_SCORE;
@@ -63,13 +66,19 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
         // Castling out of check is illegal; the path test refuses it without
         // the move being made.
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
-        board.makeMove(move);
-        if (board.isAttacked(side, board.kingSquare(side))) {
+        int score;
+        if (capturesKing(move)) {
+            // Taking a king (damaged positions only) wins; it is never made.
+            score = MATE_SCORE - (ply + 1);
+        } else {
+            board.makeMove(move);
+            if (board.isAttacked(side, board.kingSquare(side))) {
+                board.unmakeMove(move);
+                continue;
+            }
+            score = -quiesce(board, depth - 1, ply + 1, -beta, -alpha);
             board.unmakeMove(move);
-            continue;
         }
-        const int score = -quiesce(board, depth - 1, ply + 1, -beta, -alpha);
-        board.unmakeMove(move);
         if (score >= beta) return beta;
         if (score > alpha) alpha = score;
     }

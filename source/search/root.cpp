@@ -18,6 +18,9 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
     const std::uint64_t key = entry.hashKey;
     const Colour side = board.sideToMove;
 
+    // A root without the mover's king (a damaged position) has nothing to search.
+    if (!board.pieces(side, KING)) return -MATE_SCORE;
+
     // Step 1: every iteration starts from the full window.
     int alpha = -ROOT_INFINITY;
 
@@ -57,28 +60,36 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
 
         // 6.1 and 6.2: only legal moves.
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
-        board.makeMove(move);
-        if (board.isAttacked(side, board.kingSquare(side))) {
-            board.unmakeMove(move);
-            continue;
-        }
 
-        // 6.3: late quiet moves get a reduced zero-window look first (checks
-        // included, unlike inside the tree); after the first move, the rest
-        // must prove themselves with a zero window before a full search.
         int score;
-        if (searchedCount >= LMR_MIN_SEARCHED && depth >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck) {
-            score = -alphaBeta(board, depth - LMR_REDUCTION, 1, -alpha - 1, -alpha, false, 1);
-            if (score > alpha) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
-        } else if (noMoveRaisedAlpha) {
-            score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
+        if (capturesKing(move)) {
+            // A damaged root that lets a king be taken: taking it wins, and
+            // the move is not made.
+            score = MATE_SCORE - 1;
         } else {
-            score = -alphaBeta(board, depth - 1, 1, -alpha - 1, -alpha, false, 1);
-            if (score > alpha) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
-        }
+            board.makeMove(move);
+            if (board.isAttacked(side, board.kingSquare(side))) {
+                board.unmakeMove(move);
+                continue;
+            }
 
-        // 6.4.
-        board.unmakeMove(move);
+            // 6.3: late quiet moves get a reduced zero-window look first
+            // (checks included, unlike inside the tree); after the first
+            // move, the rest must prove themselves with a zero window before
+            // a full search.
+            if (searchedCount >= LMR_MIN_SEARCHED && depth >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck) {
+                score = -alphaBeta(board, depth - LMR_REDUCTION, 1, -alpha - 1, -alpha, false, 1);
+                if (score > alpha) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
+            } else if (noMoveRaisedAlpha) {
+                score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
+            } else {
+                score = -alphaBeta(board, depth - 1, 1, -alpha - 1, -alpha, false, 1);
+                if (score > alpha) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
+            }
+
+            // 6.4.
+            board.unmakeMove(move);
+        }
         ++searchedCount;
 
         // 6.5: the score of an interrupted search means nothing.
