@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int BENCH_DEPTH = 9;
 constexpr int BENCH_HASH_MB = 16;
 
 // Openings, middlegames with tactics, endgames, positions with mates and
@@ -58,7 +57,7 @@ public:
     void reportRootDraw(const char*) override {}
 };
 
-BenchResult searchAll(bool print) {
+BenchResult searchAll(int depth, bool print) {
     BenchHost host;
     setSearchHost(&host);
     const std::uint64_t savedNodeLimit = searchNodeLimit;
@@ -78,7 +77,8 @@ BenchResult searchAll(bool print) {
         Move best = NO_MOVE;
         Move ponder = NO_MOVE;
         int score = 0;
-        for (int depth = 1; depth <= BENCH_DEPTH; ++depth) score = rootSearch(board, depth, best, ponder, start);
+        for (int iteration = 1; iteration <= depth; ++iteration)
+            score = rootSearch(board, iteration, best, ponder, start);
         result.nodes += nodeCount;
         if (print)
             std::printf("Position %2d: %-78s score %8d nodes %10llu\n", index, fen, score,
@@ -92,9 +92,9 @@ BenchResult searchAll(bool print) {
 
 }  // namespace
 
-BenchResult runBench() {
+BenchResult runBench(int depth) {
     const int restoreMB = transpositionTableMegabytes();
-    const BenchResult result = searchAll(true);
+    const BenchResult result = searchAll(depth, true);
     const std::int64_t ms = result.milliseconds > 0 ? result.milliseconds : 1;
     std::printf("\nNodes searched: %llu\n", static_cast<unsigned long long>(result.nodes));
     std::printf("Nodes/second: %llu\n", static_cast<unsigned long long>(result.nodes * 1000 / std::uint64_t(ms)));
@@ -102,9 +102,9 @@ BenchResult runBench() {
     return result;
 }
 
-BenchResult runBenchQuietly() {
+BenchResult runBenchQuietly(int depth) {
     const int restoreMB = transpositionTableMegabytes();
-    const BenchResult result = searchAll(false);
+    const BenchResult result = searchAll(depth, false);
     resizeTranspositionTable(restoreMB > 0 ? restoreMB : 1);
     return result;
 }

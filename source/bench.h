@@ -10,10 +10,13 @@ struct BenchResult {
     std::int64_t milliseconds = 0;
 };
 
-// Searches every position, printing one line per position and then
-// "Nodes searched: N" and "Nodes/second: M" straight to standard output.
-// The transposition table keeps its size but is left empty.
-BenchResult runBench();
+inline constexpr int BENCH_DEFAULT_DEPTH = 8;
+inline constexpr int BENCH_MAX_DEPTH = 20;
+
+// Searches every position to the given depth, printing one line per position
+// and then "Nodes searched: N" and "Nodes/second: M" straight to standard
+// output. The transposition table keeps its size but is left empty.
+BenchResult runBench(int depth = BENCH_DEFAULT_DEPTH);
 
 // The same search without printing, for tests.
-BenchResult runBenchQuietly();
+BenchResult runBenchQuietly(int depth);

@@ -122,7 +122,7 @@ void Engine::executeCommand(unsigned code) {
         printEvalBreakdown(board);
         break;
     case CMD_BENCH:
-        runBench();
+        runBench(uci.benchDepth);
         break;
     default:
         break;
@@ -377,7 +377,12 @@ int runProgram(const Variant& variant, int argc, char** argv) {
     initialiseEngine(variant);
     if (argc > 1 && std::strcmp(argv[1], "bench") == 0) {
         prepareStandardOutput();
-        runBench();
+        const int depth = argc > 2 ? std::atoi(argv[2]) : BENCH_DEFAULT_DEPTH;
+        if (depth < 1 || depth > BENCH_MAX_DEPTH) {
+            std::printf("bench depth must be 1 to %d\n", BENCH_MAX_DEPTH);
+            return 2;
+        }
+        runBench(depth);
         return 0;
     }
     theEngine = new Engine();

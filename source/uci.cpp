@@ -1,5 +1,6 @@
 #include "uci.h"
 
+#include "bench.h"
 #include "board/board.h"
 #include "board/error.h"
 #include "log.h"
@@ -162,7 +163,7 @@ unsigned UCI::ClassifyLine(const std::string& line) const {
     if (line == "quit") return CMD_QUIT;
     if (line == "perft" || beginsWith(line, "perft ")) return CMD_PERFT;
     if (line == "eval") return CMD_EVAL;
-    if (line == "bench") return CMD_BENCH;
+    if (line == "bench" || beginsWith(line, "bench ")) return CMD_BENCH;
     return CMD_UNKNOWN;
 }
 
@@ -209,6 +210,12 @@ unsigned UCI::ParseLine(const std::string& line) {
         const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : 0;
         if (depth < PERFT_MIN_DEPTH || depth > PERFT_MAX_DEPTH) throw EngineError("Invalid perft depth given");
         perftDepth = depth;
+        break;
+    }
+    case CMD_BENCH: {
+        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : BENCH_DEFAULT_DEPTH;
+        if (depth < 1 || depth > BENCH_MAX_DEPTH) throw EngineError("Invalid bench depth given");
+        benchDepth = depth;
         break;
     }
     default:

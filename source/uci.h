@@ -83,6 +83,7 @@ public:
     std::string movesText;
     int hashSizeMB = 1;
     int perftDepth = 0;  // depth of the last "perft" line
+    int benchDepth = 0;  // depth of the last "bench" line
     InputReader input;
     int inputIsPipe = 0;
     // Lines that arrived during a search and wait to be carried out after

@@ -256,3 +256,32 @@ TEST(Driver, EveryBestmoveOfAShortGameIsLegal) {
         }
     }
 }
+
+TEST(Driver, BenchNodeCountIsTheSameOnEveryRun) {
+    // A shallow depth keeps this quick under sanitizers; the signature is the
+    // same kind of number at any depth.
+    for (const std::string& program : {ostrel64, ostrel32}) {
+        SCOPED_TRACE(program);
+        std::vector<std::string> counts;
+        for (int run = 0; run < 2; ++run) {
+            TemporaryDirectory dir;
+            EngineProcess engine(program, dir.path(), {"bench", "5"});
+            const std::vector<std::string> lines = engine.readUntil("Nodes searched: ");
+            ASSERT_FALSE(lines.empty());
+            counts.push_back(lines.back());
+            EXPECT_EQ(engine.readUntil("Nodes/second: ").size(), 1u);
+            EXPECT_EQ(engine.waitForExit(), 0);
+        }
+        // The command inside a session gives the same count after a search
+        // has filled the table and the killers.
+        Session s(program);
+        s.engine.send("position startpos");
+        s.engine.send("go depth 6");
+        s.engine.readUntil("bestmove");
+        s.engine.send("bench 5");
+        counts.push_back(s.engine.readUntil("Nodes searched: ").back());
+        EXPECT_EQ(counts[0], counts[1]);
+        EXPECT_EQ(counts[0], counts[2]);
+        EXPECT_NE(counts[0], "Nodes searched: 0");
+    }
+}
