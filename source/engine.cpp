@@ -317,14 +317,9 @@ void Engine::handleLineDuringSearch(const std::string& line) {
     case CMD_QUIT:
         std::exit(0);
     case CMD_STOP:
-        stopSearch = true;
-        searchState = STATE_IDLE;
-        break;
     case CMD_PONDERHIT:
-        goParams.goFlags &= ~GO_UNBOUNDED;
-        goParams.ponder = false;
-        allocateTime();
-        searchState = STATE_SEARCHING;
+        // The same as between searches; the running search sees the change.
+        executeCommand(code);
         break;
     case CMD_ISREADY:
         uci.ParseLine(line);
