@@ -28,15 +28,25 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
     // the ply bound keeps the history and the stack in range.
     if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation(board);
 
-    // Step 1: mated here, at this distance from the root.
-    if (isCheckmated(board)) return ply - MATE_SCORE;
+    // Step 1: mated here, at this distance from the root. The check test is
+    // made once and shared with step 2; a side not in check is never mated.
+    const Colour side = board.sideToMove;
+    const bool inCheck = board.inCheck();
+    if (inCheck && isCheckmated(board)) return ply - MATE_SCORE;
+
+    // Stand pat (not in check): the side to move may decline every capture.
+    // It does not depend on the captures, and most quiet positions end here,
+    // so it comes before any capture is generated or weighed.
+    if (!inCheck) {
+        const int standPat = sideToMoveEvaluation(board);
+        if (standPat >= beta) return beta;
+        if (standPat > alpha) alpha = standPat;
+    }
 
     // Step 2.
     Move list[MAX_MOVES] = {};
     int count = 0;
     int searchable = 0;
-    const Colour side = board.sideToMove;
-    const bool inCheck = board.inCheck();
 
     if (inCheck) {
         // Step 3: in check every move must be considered, in generation order,
@@ -53,11 +63,6 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
             list[i] = withScore(list[i], quiescenceKey(s));
         }
         sortMoves(list, count);
-
-        // Stand pat: the side to move may decline every capture.
-        const int standPat = sideToMoveEvaluation(board);
-        if (standPat >= beta) return beta;
-        if (standPat > alpha) alpha = standPat;
     }
 
     // Step 5.
