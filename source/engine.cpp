@@ -161,9 +161,6 @@ void Engine::think() {
 
     searchStart = clockMs();
     nodeCount = 0;
-    searchNodeLimit = (!waitsForStop() && (goParams.goFlags & GO_NODES))
-                          ? widen(std::max<std::int64_t>(nodesLimit, 0))
-                          : std::numeric_limits<std::uint64_t>::max();
     setSearchHost(this);
 
     for (int depth = 1; depth <= MAX_ITERATIONS; ++depth) {
@@ -280,6 +277,12 @@ void Engine::allocateTime() {
     if (go.goFlags & GO_MOVETIME) moveTimeLimit = go.goMoveTime;
     if (go.goFlags & GO_DEPTH) depthLimit = go.goDepth;
     if (go.goFlags & GO_NODES) nodesLimit = go.goNodes;
+
+    // The node budget the search watches itself, at every node. Set here so
+    // that a "ponderhit" that turns a ponder search into one with a node
+    // limit makes it stop on time too, not only at the next input poll.
+    searchNodeLimit = (!waitsForStop() && (go.goFlags & GO_NODES)) ? widen(std::max<std::int64_t>(nodesLimit, 0))
+                                                                   : std::numeric_limits<std::uint64_t>::max();
 }
 
 std::int64_t Engine::elapsedMs() const { return clockMs() - searchStart; }
