@@ -32,9 +32,6 @@ SearchHost* currentHost = &silentHost;
 // The block of 1024 made moves in which the deadline was last asked.
 std::uint64_t lastDeadlineBlock = 0;
 
-// Material values used by the futility gain (not the exchange values).
-constexpr int futilityValue[5] = {100, 325, 325, 500, 975};
-
 }  // namespace
 
 void setSearchHost(SearchHost* host) { currentHost = host ? host : &silentHost; }
@@ -134,7 +131,7 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
         int code = 0;
         if (recogniseEnding(board, code)) return 0;
         int known = 0;
-        if ((code == 6 || code == 7) && probeKpk(board, code, known)) {
+        if ((code == ENDING_LONE_PAWN_WHITE || code == ENDING_LONE_PAWN_BLACK) && probeKpk(board, code, known)) {
             if (known == 0) return 0;
             if (board.sideToMove == BLACK) known = -known;
             if (known > alpha) alpha = known;
@@ -219,8 +216,8 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
                 // lift the score to alpha, unless it is a legal check.
                 if (futile && !mateThreat && searchedCount >= 1) {
                     int gain = 0;
-                    if (isCapture(move)) gain += futilityValue[moveCaptured(move)];
-                    if (isPromotion(move)) gain += futilityValue[promotedKind(move)] - futilityValue[PAWN];
+                    if (isCapture(move)) gain += futilityGainValue[moveCaptured(move)];
+                    if (isPromotion(move)) gain += futilityGainValue[promotedKind(move)] - futilityGainValue[PAWN];
                     if (gain + futilityMargin + materialBalance <= alpha) {
                         board.makeMove(move);
                         const bool legal = !board.isAttacked(side, board.kingSquare(side));

@@ -63,6 +63,11 @@ inline constexpr int LMR_MIN_SEARCHED = 4;
 inline constexpr int LMR_MIN_DEPTH = 3;
 inline constexpr int LMR_REDUCTION = 2;
 
+// Ending codes of the evaluation's recogniser for a single pawn against a
+// bare king (either colour), which the king-and-pawn rules may settle.
+inline constexpr int ENDING_LONE_PAWN_WHITE = 6;
+inline constexpr int ENDING_LONE_PAWN_BLACK = 7;
+
 // ostrel32: internal iterative deepening at full-window nodes without a
 // hash move, from this unextended depth on.
 inline constexpr int IID_MIN_DEPTH = 3;
@@ -71,6 +76,9 @@ inline constexpr int IID_DEPTH_REDUCTION = 2;  // min(depth - 2, depth / 2)
 // ostrel32: futility margins for unextended depth 1 and 2.
 inline constexpr int FUTILITY_MARGIN_DEPTH1 = 250;
 inline constexpr int FUTILITY_MARGIN_DEPTH2 = 500;
+// ostrel32: what a capture or promotion can win back, by kind (pawn ..
+// queen): the evaluation's material values, not the exchange values.
+inline constexpr int futilityGainValue[5] = {100, 325, 325, 500, 975};
 // ostrel32: a null-move score at or below this means the side to move would be
 // mated if it passed.
 inline constexpr int MATE_THREAT_SCORE = -900000;
