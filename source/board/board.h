@@ -76,8 +76,8 @@ struct Board {
 // Coordinate text for the GUI ("e2e4", "e7e8q", "e1g1"); empty for NO_MOVE.
 // The board supplies the side that castles.
 std::string moveToText(Move move, const Board& board);
-// Whether the king's start square, the square it crosses and its destination
-// are all free of attack, in that order of testing; castling out of or through
+// Whether the king's destination, the square it crosses and its start square
+// are all free of attack, tested in that order; castling out of or through
 // check is refused here.
 bool castlingPathSafe(const Board& board, Move move, Colour colour);
 void printMove(Move move);
