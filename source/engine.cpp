@@ -207,14 +207,11 @@ Move Engine::fallbackMove() {
     Move list[MAX_MOVES] = {};
     int count = 0;
     board.generateMoves(list, count);
-    const Colour side = board.sideToMove;
     for (int i = 0; i < count; ++i) {
-        const Move move = list[i];
-        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
-        board.makeMove(move);
-        const bool legal = !board.isAttacked(side, board.kingSquare(side));
-        board.unmakeMove(move);
-        if (legal) return move;
+        if (makeMoveIfLegal(board, list[i])) {
+            board.unmakeMove(list[i]);
+            return list[i];
+        }
     }
     return NO_MOVE;
 }

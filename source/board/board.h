@@ -80,5 +80,10 @@ std::string moveToText(Move move, const Board& board);
 // are all free of attack, tested in that order; castling out of or through
 // check is refused here.
 bool castlingPathSafe(const Board& board, Move move, Colour colour);
+// Makes a pseudo-legal move only when it is legal: a castling move needs a
+// safe path, and no move may leave the mover's king attacked. Returns whether
+// the move was made; a refused move leaves the board unchanged (a move made
+// and taken back still counts as a node).
+bool makeMoveIfLegal(Board& board, Move move);
 void printMove(Move move);
 extern const char* const squareName[64];

@@ -3,17 +3,6 @@
 
 #include <algorithm>
 
-bool makeMoveIfLegal(Board& board, Move move) {
-    const Colour mover = board.sideToMove;
-    if (isCastling(move) && !castlingPathSafe(board, move, mover)) return false;
-    board.makeMove(move);
-    if (board.isAttacked(mover, board.kingSquare(mover))) {
-        board.unmakeMove(move);
-        return false;
-    }
-    return true;
-}
-
 bool playMoveText(Board& board, const std::string& word) {
     Move list[MAX_MOVES] = {};
     int count = 0;

@@ -7,11 +7,6 @@
 
 #include <string>
 
-// Makes a pseudo-legal move only when it is legal: a castling move needs a
-// safe path, and no move may leave the mover's king attacked. Returns whether
-// the move was made; a refused move leaves the board unchanged.
-bool makeMoveIfLegal(Board& board, Move move);
-
 // Plays the first generated move whose text equals the word byte for byte,
 // if that move is legal. Returns whether a move was played; otherwise the
 // board is unchanged. Keeps a long game within the history, dropping entries

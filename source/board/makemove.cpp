@@ -23,6 +23,20 @@ inline Square capturedSquare(Move move, Colour us) {
     return us == WHITE ? to - 8 : to + 8;
 }
 
+// Pushes the entry of the position after a move or a pass: a copy of the
+// current one, one half-move closer to the fifty-move rule, and without the
+// en-passant chance, which lasts one ply only.
+inline HistoryEntry& pushHistoryEntry(Board& board) {
+    const HistoryEntry& old = board.history[board.ply];
+    HistoryEntry& entry = board.history[board.ply + 1];
+    entry = old;
+    entry.epSquare = NO_SQUARE;
+    if (old.epSquare != NO_SQUARE) entry.hashKey ^= zobristEp[old.epSquare];
+    ++board.ply;
+    entry.rule50 -= 1;
+    return entry;
+}
+
 }  // namespace
 
 void Board::updateCastlingRights(Move move) {
@@ -48,17 +62,8 @@ void Board::makeMove(Move move) {
     // Step 1: every made move is a node of the search statistics.
     ++nodeCount;
 
-    // Step 2: the new entry starts as a copy; an en-passant chance lasts
-    // one ply only.
-    const HistoryEntry& old = history[ply];
-    HistoryEntry& entry = history[ply + 1];
-    entry = old;
-    entry.epSquare = NO_SQUARE;
-    if (old.epSquare != NO_SQUARE) entry.hashKey ^= zobristEp[old.epSquare];
-
-    // Step 3: from here on the new entry is the current one.
-    ++ply;
-    entry.rule50 -= 1;
+    // Steps 2 and 3: the new entry becomes the current one.
+    HistoryEntry& entry = pushHistoryEntry(*this);
 
     // Step 4: castling rights, swapping their key.
     entry.hashKey ^= zobristCastle[entry.ooStatus];
@@ -185,13 +190,7 @@ void Board::unmakeMove(Move move) {
 }
 
 void Board::makeNullMove() {
-    const HistoryEntry& old = history[ply];
-    HistoryEntry& entry = history[ply + 1];
-    entry = old;
-    entry.epSquare = NO_SQUARE;
-    if (old.epSquare != NO_SQUARE) entry.hashKey ^= zobristEp[old.epSquare];
-    ++ply;
-    entry.rule50 -= 1;
+    HistoryEntry& entry = pushHistoryEntry(*this);
     sideToMove = opponent(sideToMove);
     entry.hashKey ^= zobristSide;
 }
@@ -199,4 +198,15 @@ void Board::makeNullMove() {
 void Board::unmakeNullMove() {
     --ply;
     sideToMove = opponent(sideToMove);
+}
+
+bool makeMoveIfLegal(Board& board, Move move) {
+    const Colour mover = board.sideToMove;
+    if (isCastling(move) && !castlingPathSafe(board, move, mover)) return false;
+    board.makeMove(move);
+    if (board.isAttacked(mover, board.kingSquare(mover))) {
+        board.unmakeMove(move);
+        return false;
+    }
+    return true;
 }

@@ -45,7 +45,6 @@ const char* principalVariationText(Board& board, char* text, Move& ponderMove) {
 }
 
 bool isCheckmated(Board& board) {
-    const Colour side = board.sideToMove;
     if (!board.inCheck()) return false;
 
     Move list[MAX_MOVES] = {};
@@ -55,13 +54,12 @@ bool isCheckmated(Board& board) {
     // Stop at the first move that leaves the king unattacked.
     for (int i = 0; i < count; ++i) {
         const Move move = list[i];
-        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
         // A side that can take the king (damaged positions only) is not mated.
         if (capturesKing(move)) return false;
-        board.makeMove(move);
-        const bool kingAttacked = board.isAttacked(side, board.kingSquare(side));
-        board.unmakeMove(move);
-        if (!kingAttacked) return false;
+        if (makeMoveIfLegal(board, move)) {
+            board.unmakeMove(move);
+            return false;
+        }
     }
     return true;
 }

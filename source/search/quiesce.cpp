@@ -30,7 +30,6 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
 
     // Step 1: mated here, at this distance from the root. The check test is
     // made once and shared with step 2; a side not in check is never mated.
-    const Colour side = board.sideToMove;
     const bool inCheck = board.inCheck();
     if (inCheck && isCheckmated(board)) return ply - MATE_SCORE;
 
@@ -68,19 +67,14 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
     // Step 5.
     for (int i = 0; i < searchable; ++i) {
         const Move move = list[i];
-        // Castling out of check is illegal; the path test refuses it without
-        // the move being made.
-        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
         int score;
         if (capturesKing(move)) {
             // Taking a king (damaged positions only) wins; it is never made.
             score = MATE_SCORE - (ply + 1);
         } else {
-            board.makeMove(move);
-            if (board.isAttacked(side, board.kingSquare(side))) {
-                board.unmakeMove(move);
-                continue;
-            }
+            // Castling out of check is illegal; the path test refuses it
+            // without the move being made.
+            if (!makeMoveIfLegal(board, move)) continue;
             score = -quiesce(board, depth - 1, ply + 1, -beta, -alpha);
             board.unmakeMove(move);
         }

@@ -58,20 +58,14 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
     for (int i = 0; i < count; ++i) {
         const Move move = list[i];
 
-        // 6.1 and 6.2: only legal moves.
-        if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
-
         int score;
         if (capturesKing(move)) {
             // A damaged root that lets a king be taken: taking it wins, and
             // the move is not made.
             score = MATE_SCORE - 1;
         } else {
-            board.makeMove(move);
-            if (board.isAttacked(side, board.kingSquare(side))) {
-                board.unmakeMove(move);
-                continue;
-            }
+            // 6.1 and 6.2: only legal moves (castling also needs a safe path).
+            if (!makeMoveIfLegal(board, move)) continue;
 
             // 6.3: late quiet moves get a reduced zero-window look first
             // (checks included, unlike inside the tree); after the first
