@@ -5,7 +5,6 @@
 // is several kilobytes). They are then set up in small groups that stay in
 // the cache, as the search's one board does, and each group is evaluated
 // round after round, so that consecutive calls still see different positions.
-#include "board/gamemoves.h"
 #include "eval/eval.h"
 #include "startup.h"
 #include "variant.h"
@@ -58,14 +57,7 @@ std::string fenOf(const Board& board) {
 void collect(Board& board, int depth, std::unordered_set<std::uint64_t>& seen, std::vector<std::string>& out) {
     if (seen.insert(board.hashKey()).second) out.push_back(fenOf(board));
     if (depth == 0) return;
-    Move list[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(list, count);
-    for (int i = 0; i < count; ++i) {
-        if (!makeMoveIfLegal(board, list[i])) continue;
-        collect(board, depth - 1, seen, out);
-        board.unmakeMove(list[i]);
-    }
+    forEachLegalMove(board, [&](Move) { collect(board, depth - 1, seen, out); });
 }
 
 // Nanoseconds per call, over every position ROUNDS times.

@@ -571,14 +571,7 @@ void walkAndCompare(Board& board, int depth, std::unordered_set<std::uint64_t>& 
         }
     }
     if (depth == 0) return;
-    Move list[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(list, count);
-    for (int i = 0; i < count; ++i) {
-        if (!makeMoveIfLegal(board, list[i])) continue;
-        walkAndCompare(board, depth - 1, seen, checked, excluded);
-        board.unmakeMove(list[i]);
-    }
+    forEachLegalMove(board, [&](Move) { walkAndCompare(board, depth - 1, seen, checked, excluded); });
 }
 
 // Walks from every perft position (depth 3 where the walk stays small, 2 for

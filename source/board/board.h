@@ -85,5 +85,19 @@ bool castlingPathSafe(const Board& board, Move move, Colour colour);
 // the move was made; a refused move leaves the board unchanged (a move made
 // and taken back still counts as a node).
 bool makeMoveIfLegal(Board& board, Move move);
+
+// Walks the legal moves in generation order: each is made, visit(move) is
+// called on the position after it, and the move is taken back.
+template <class Visit>
+void forEachLegalMove(Board& board, Visit&& visit) {
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    for (int i = 0; i < count; ++i) {
+        if (!makeMoveIfLegal(board, list[i])) continue;
+        visit(list[i]);
+        board.unmakeMove(list[i]);
+    }
+}
 void printMove(Move move);
 extern const char* const squareName[64];

@@ -1,17 +1,9 @@
 #include "board/perft.h"
-#include "board/gamemoves.h"
 
 std::uint64_t perft(Board& board, int depth) {
     if (depth <= 0) return 1;
-    Move list[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(list, count);
     std::uint64_t leaves = 0;
-    for (int i = 0; i < count; ++i) {
-        if (!makeMoveIfLegal(board, list[i])) continue;
-        leaves += perft(board, depth - 1);
-        board.unmakeMove(list[i]);
-    }
+    forEachLegalMove(board, [&](Move) { leaves += perft(board, depth - 1); });
     return leaves;
 }
 
