@@ -2,7 +2,6 @@
 // recogniser and the king-and-pawn rules with their colour mirrors, the
 // ostrel32 differences, and the colour-flip property over perft walks.
 #include "board/attacks.h"
-#include "board/gamemoves.h"
 #include "eval/eval.h"
 #include "eval/masks.h"
 #include "eval/tables.h"
