@@ -76,6 +76,9 @@ struct Board {
 // Coordinate text for the GUI ("e2e4", "e7e8q", "e1g1"); empty for NO_MOVE.
 // The board supplies the side that castles.
 std::string moveToText(Move move, const Board& board);
+// The same for a move the given side makes, whoever is to move on a board:
+// the moves of a line, or a reply.
+std::string moveToText(Move move, Colour mover);
 // Whether the king's destination, the square it crosses and its start square
 // are all free of attack, tested in that order; castling out of or through
 // check is refused here.
