@@ -53,7 +53,7 @@ class BenchHost final : public SearchHost {
 public:
     bool checkInputAndClock(bool) override { return false; }
     bool deadlinePassed() override { return false; }
-    void reportBestLine(int, const char*, std::uint64_t, int) override {}
+    void reportBestLine(const SearchInfo&) override {}
     void reportRootDraw(const char*) override {}
 };
 

@@ -174,11 +174,7 @@ void Engine::think() {
         if (!sameMove(bestMove, NO_MOVE)) haveBestMove = true;
         completedDepth = depth;
         completedScore = score;
-        uci.SendDepthInfo(depth, score, int(clockMs() - searchStart));
-        if (clockMs() != searchStart) {
-            const double seconds = double(clockMs() - searchStart) / 1000.0;
-            uci.SendNodesInfo(static_cast<std::uint64_t>(double(nodeCount) / seconds));
-        }
+        reportIteration(depth, score);
     }
 
     // The iterations are exhausted (or were left at a check): an unbounded
@@ -358,9 +354,16 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
     return stopSearch;
 }
 
-void Engine::reportBestLine(int depth, const char* pvText, std::uint64_t elapsed, int score) {
-    uci.SendPvInfo(depth, pvText, elapsed, score);
+void Engine::reportIteration(int depth, int score) {
+    SearchInfo info;
+    info.depth = depth;
+    info.score = score;
+    info.elapsedMs = widen(elapsedMs());
+    info.nodes = nodeCount;
+    uci.SendSearchInfo(info);
 }
+
+void Engine::reportBestLine(const SearchInfo& info) { uci.SendSearchInfo(info); }
 
 void Engine::reportRootDraw(const char* text) { writeOutputLine(text); }
 

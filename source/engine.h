@@ -50,7 +50,7 @@ public:
 
     bool checkInputAndClock(bool betweenIterations) override;
     bool deadlinePassed() override;
-    void reportBestLine(int depth, const char* pvText, std::uint64_t elapsedMs, int score) override;
+    void reportBestLine(const SearchInfo& info) override;
     void reportRootDraw(const char* text) override;
 
 private:
@@ -58,6 +58,8 @@ private:
     bool waitsForStop() const;
     // Whether a "depth", "mate", "nodes" or "movetime" limit is used up.
     bool limitReached() const;
+    // The line after each completed iteration: depth, score, time, nodes.
+    void reportIteration(int depth, int score);
     std::int64_t elapsedMs() const;
     // Handles one line that arrived while a search runs.
     void handleLineDuringSearch(const std::string& line);

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <climits>
 #include <cstring>
-#include <sstream>
 
 GoParameters goParams;
 
@@ -59,17 +58,38 @@ std::int32_t hashValueOf(const std::string& line) {
     return line.size() > start ? readInteger(line.c_str() + start) : 0;
 }
 
-// Move text for the side that is not to move on the board (the ponder move).
-std::string replyText(Move move, const Board& board) {
-    if (isCastling(move)) {
-        const bool whiteReplies = board.sideToMove == BLACK;
-        if (moveKind(move) == MOVE_CASTLE_SHORT) return whiteReplies ? "e1g1" : "e8g8";
-        return whiteReplies ? "e1c1" : "e8c8";
-    }
-    return moveToText(move, board);
+// Nodes per second. Below a millisecond the clock cannot tell, so at least
+// one is taken; the division comes first so that no count can overflow.
+std::uint64_t nodesPerSecond(std::uint64_t nodes, std::uint64_t elapsedMs) {
+    const std::uint64_t ms = elapsedMs > 0 ? elapsedMs : 1;
+    return nodes / ms * 1000 + nodes % ms * 1000 / ms;
 }
 
 }  // namespace
+
+std::string scoreText(int score) {
+    if (!isMateScore(score)) return "cp " + std::to_string(score);
+    // Moves, not plies: the mating move is the side to move's own when it
+    // mates (odd plies), the opponent's when it is mated (even plies).
+    const int moves = (matePlies(score) + 1) / 2;
+    return "mate " + std::to_string(score > 0 ? moves : -moves);
+}
+
+std::string searchInfoLine(const SearchInfo& info) {
+    std::string line = "info depth " + std::to_string(info.depth) + " score " + scoreText(info.score) + " time " +
+                       std::to_string(info.elapsedMs) + " nodes " + std::to_string(info.nodes) + " nps " +
+                       std::to_string(nodesPerSecond(info.nodes, info.elapsedMs));
+    if (info.lineLength > 0) {
+        line += " pv";
+        Colour mover = info.mover;
+        for (int i = 0; i < info.lineLength; ++i) {
+            line += ' ';
+            line += moveToText(info.line[i], mover);
+            mover = opponent(mover);
+        }
+    }
+    return line;
+}
 
 GoParameters parseGoLine(const std::string& line) {
     struct Word {
@@ -230,27 +250,11 @@ void UCI::SendMsg(const std::string& message) {
 }
 
 void UCI::SendBestMove(Move best, const Board& board, Move ponder) {
-    std::string line = "bestmove " + moveToText(best, board);
-    if (!sameMove(ponder, NO_MOVE)) line += " ponder " + replyText(ponder, board);
+    std::string line = "bestmove " + (sameMove(best, NO_MOVE) ? std::string("0000") : moveToText(best, board));
+    if (!sameMove(ponder, NO_MOVE)) line += " ponder " + moveToText(ponder, opponent(board.sideToMove));
     SendMsg(line);
 }
 
-void UCI::SendPvInfo(int depth, const std::string& pvText, std::uint64_t timeMs, int score) {
-    std::ostringstream line;
-    line << "info depth " << depth << " pv " << pvText << " time " << timeMs << " score cp " << score;
-    SendMsg(line.str());
-}
-
-void UCI::SendDepthInfo(int depth, int score, int timeMs) {
-    std::ostringstream line;
-    line << "info depth " << depth << " score cp " << score << " time " << timeMs;
-    SendMsg(line.str());
-}
-
-void UCI::SendNodesInfo(std::uint64_t nodesPerSecond) {
-    std::ostringstream line;
-    line << "info nodes " << nodeCount << " nps " << nodesPerSecond;
-    SendMsg(line.str());
-}
+void UCI::SendSearchInfo(const SearchInfo& info) { SendMsg(searchInfoLine(info)); }
 
 void UCI::SendInfoString(const std::string& text) { SendMsg("info string " + text); }

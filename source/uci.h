@@ -6,6 +6,7 @@
 
 #include "board/types.h"
 #include "platform/console.h"
+#include "search/search.h"
 
 #include <cstdint>
 #include <deque>
@@ -74,6 +75,15 @@ extern GoParameters goParams;
 // Parses a line beginning with "go" (pure: no stored state changes).
 GoParameters parseGoLine(const std::string& line);
 
+// "cp N" for an ordinary score; "mate N" for a mate score, N in moves,
+// negative when the side to move is mated.
+std::string scoreText(int score);
+
+// The "info" line of a search report: depth, score, time, nodes and nps,
+// then "pv" and the line when there is one ("pv" always last, since
+// everything after it is read as moves).
+std::string searchInfoLine(const SearchInfo& info);
+
 inline constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 class UCI {
@@ -105,9 +115,8 @@ public:
     unsigned ClassifyLine(const std::string& line) const;
 
     void SendMsg(const std::string& message);
+    // "bestmove" with the move, or the null move "0000" when there is none.
     void SendBestMove(Move best, const Board& board, Move ponder);
-    void SendPvInfo(int depth, const std::string& pvText, std::uint64_t timeMs, int score);
-    void SendDepthInfo(int depth, int score, int timeMs);
-    void SendNodesInfo(std::uint64_t nodesPerSecond);
+    void SendSearchInfo(const SearchInfo& info);
     void SendInfoString(const std::string& text);
 };

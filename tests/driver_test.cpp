@@ -3,6 +3,7 @@
 #include "board/board.h"
 #include "board/gamemoves.h"
 #include "engine_process.h"
+#include "info_line.h"
 #include "uci.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,14 @@ struct Session {
 
 bool contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The last info line before the "bestmove" that ends the lines.
+InfoLine lastInfo(const std::vector<std::string>& lines) {
+    std::string error;
+    const std::optional<InfoLine> info = lines.size() >= 2 ? parseInfoLine(lines[lines.size() - 2], error) : std::nullopt;
+    EXPECT_TRUE(info) << error;
+    return info.value_or(InfoLine{});
 }
 
 }  // namespace
@@ -100,9 +109,7 @@ TEST(Driver, MovetimeNodesAndMateEndByThemselves) {
     lines = s.engine.readUntil("bestmove");
     EXPECT_TRUE(isLegalBestMove(lines.back(), mateInTwo));
     EXPECT_EQ(lines.back().rfind("bestmove d5f6", 0), 0u);
-    bool mateScore = false;
-    for (const std::string& line : lines) mateScore |= line.find("score cp 999997") != std::string::npos;
-    EXPECT_TRUE(mateScore);
+    EXPECT_TRUE(lastInfo(lines).scoreKind == "mate" && lastInfo(lines).scoreValue == 2) << lines[lines.size() - 2];
 }
 
 TEST(Driver, InfiniteSearchWaitsForStop) {
@@ -222,7 +229,7 @@ TEST(Driver, RootsWithoutLegalMovesOrAlreadyDrawn) {
         SCOPED_TRACE(fen);
         s.engine.send(std::string("position fen ") + fen);
         s.engine.send("go depth 2");
-        EXPECT_EQ(s.engine.readUntil("bestmove").back(), "bestmove ");
+        EXPECT_EQ(s.engine.readUntil("bestmove").back(), "bestmove 0000");
     }
     // A root whose fifty-move countdown has run out is a draw; the engine
     // says so and still answers with a legal move.

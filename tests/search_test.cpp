@@ -2,6 +2,7 @@
 // killers, the principal variation and legality tests, quiescence, the
 // alpha-beta node and the root, for both programs' variants.
 #include "board/board.h"
+#include "board_helpers.h"
 #include "eval/eval.h"
 #include "search/nodes.h"
 #include "search/ordering.h"
@@ -47,7 +48,12 @@ public:
         ++deadlineChecks;
         return nodeCount >= stopAtNodes;
     }
-    void reportBestLine(int, const char* pvText, std::uint64_t, int) override { lines.emplace_back(pvText); }
+    void reportBestLine(const SearchInfo& info) override {
+        std::string text;
+        Colour mover = info.mover;
+        for (int i = 0; i < info.lineLength; ++i, mover = opponent(mover)) text += moveToText(info.line[i], mover) + " ";
+        lines.push_back(text);
+    }
     void reportRootDraw(const char* text) override { draws.emplace_back(text); }
 };
 
@@ -501,7 +507,14 @@ TEST_F(SearchTest, KingCaptureDiagnosticPrintsTheBoardAndCarriesOn) {
     EXPECT_EQ(board.ply, 0);
 }
 
-TEST_F(SearchTest, PrincipalVariationFollowsExactEntries) {
+// The line as text, each move followed by a space, as the test host writes it.
+std::string lineText(const PrincipalVariation& pv, Colour mover) {
+    std::string text;
+    for (int i = 0; i < pv.length; ++i, mover = opponent(mover)) text += moveToText(pv.moves[i], mover) + " ";
+    return text;
+}
+
+TEST_F(SearchTest, PrincipalVariationIsLegalStartsWithTheBestMoveAndStopsAtARepetition) {
     Board board;
     const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
     std::uint64_t keys[4];
@@ -511,23 +524,63 @@ TEST_F(SearchTest, PrincipalVariationFollowsExactEntries) {
         moves[i] = findMove(board, cycle[i]);
         board.makeMove(moves[i]);
     }
-    char text[PV_TEXT_SIZE];
-    Move ponder = makeMove(MOVE_QUIET, 1, 2);
-    EXPECT_STREQ(principalVariationText(board, text, ponder), "");
-    EXPECT_EQ(ponder, NO_MOVE);
-    // The next position holds only a bound: one move, no ponder move.
-    ttStore(keys[0], -INF, INF, moves[0], 4, 30, 0);
-    ttStore(keys[1], 0, 10, moves[1], 4, 30, 3);
-    EXPECT_STREQ(principalVariationText(board, text, ponder), "g1f3 ");
-    EXPECT_EQ(ponder, NO_MOVE);
-    // A cycle of exact entries is cut at 64 moves; the board comes back.
+    // The game has gone round once: the position after g1f3 has been met.
+    const Board before = board;
+    PrincipalVariation pv;
+    const auto walk = [&](Move best) {
+        nodeCount = 100;
+        principalVariation(board, best, pv);
+        EXPECT_EQ(nodeCount, 100u) << "the walk counts no nodes";
+        EXPECT_EQ(boardDifference(board, before), "");
+        return lineText(pv, WHITE);
+    };
+    // An empty table: the best move alone.
+    const Move e2e4 = findMove(board, "e2e4");
+    EXPECT_EQ(walk(e2e4), "e2e4 ");
+    EXPECT_EQ(pv.ponder, NO_MOVE);
+
+    // A repetition of the game ends the line at once, but the table's legal
+    // reply is still the move to ponder on.
     for (int i = 0; i < 4; ++i) ttStore(keys[i], -INF, INF, moves[i], 4, 30, 0);
-    std::string expected;
-    for (int i = 0; i < PV_MAX_MOVES / 4; ++i) expected += "g1f3 g8f6 f3g1 f6g8 ";
-    EXPECT_EQ(std::string(principalVariationText(board, text, ponder)), expected);
-    EXPECT_TRUE(sameMove(ponder, moves[1]));
-    EXPECT_EQ(board.hashKey(), keys[0]);
-    EXPECT_EQ(board.ply, 4);
+    EXPECT_EQ(walk(moves[0]), "g1f3 ");
+    EXPECT_TRUE(sameMove(pv.ponder, moves[1]));
+    // The root's entry (g1f3) is not the best move: the line follows the best move.
+    EXPECT_EQ(walk(e2e4), "e2e4 ");
+
+    // A fresh game: the exact entries form a cycle, shown up to the move
+    // that repeats the root, once.
+    board = Board();
+    const Board start = board;
+    nodeCount = 0;
+    principalVariation(board, moves[0], pv);
+    EXPECT_EQ(lineText(pv, WHITE), "g1f3 g8f6 f3g1 f6g8 ");
+    EXPECT_EQ(boardDifference(board, start), "");
+    // The walk the node count has always included goes round the cycle to
+    // its 64-move cap.
+    walkTableLine(board);
+    EXPECT_EQ(nodeCount, std::uint64_t(PV_MAX_MOVES));
+    EXPECT_EQ(boardDifference(board, start), "");
+
+    // Entries that are not legal where they are met (another position's
+    // through a key collision) end the line and are never pondered on: a
+    // White move where Black is to move, and the move of a pinned rook.
+    ttStore(keys[1], -INF, INF, findMove(board, "e2e4"), 4, 30, 0);
+    principalVariation(board, moves[0], pv);
+    EXPECT_EQ(lineText(pv, WHITE), "g1f3 ");
+    EXPECT_EQ(pv.ponder, NO_MOVE);
+    Board pinned = fromFen("4k3/4r3/8/8/8/8/4R3/K7 w - - 0 1");
+    const Move a1b1 = findMove(pinned, "a1b1");
+    Board after = pinned;
+    after.makeMove(a1b1);
+    ttStore(after.hashKey(), -INF, INF, findMove(after, "e7a7"), 4, 30, 0);
+    principalVariation(pinned, a1b1, pv);
+    EXPECT_EQ(lineText(pv, WHITE), "a1b1 ");
+    EXPECT_EQ(pv.ponder, NO_MOVE);
+    // A bound is no line either.
+    ttStore(after.hashKey(), 0, 10, findMove(after, "e8d8"), 4, 30, 3);
+    principalVariation(pinned, a1b1, pv);
+    EXPECT_EQ(lineText(pv, WHITE), "a1b1 ");
+    EXPECT_EQ(pv.ponder, NO_MOVE);
 }
 
 TEST_F(SearchTest, CheckmateAndTacticalMoveTests) {

@@ -125,6 +125,48 @@ TEST(UciParsing, PositionHashAndDebugStoreTheirParameters) {
     EXPECT_THROW(uci.ParseLine("perft"), EngineError);
 }
 
+TEST(UciOutput, ScoresAndSearchInfoLines) {
+    // Mates in moves, signed from the side to move's view; the boundary is
+    // the longest line the search can make.
+    const struct {
+        int score;
+        const char* text;
+    } scores[] = {
+        {35, "cp 35"},
+        {-35, "cp -35"},
+        {0, "cp 0"},
+        {MATE_SCORE - 1, "mate 1"},
+        {MATE_SCORE - 3, "mate 2"},
+        {MATE_SCORE - 4, "mate 2"},
+        {-(MATE_SCORE - 2), "mate -1"},
+        {-(MATE_SCORE - 3), "mate -2"},
+        {-MATE_SCORE, "mate 0"},
+        {MATE_BOUND, "mate 64"},
+        {MATE_BOUND - 1, "cp 999871"},
+        {-MATE_BOUND, "mate -64"},
+    };
+    for (const auto& c : scores) EXPECT_EQ(scoreText(c.score), c.text) << c.score;
+
+    // Black castles first in the line; below a millisecond the speed is
+    // taken over one.
+    const Move line[3] = {makeMove(MOVE_CASTLE_SHORT, 0, 0), makeMove(MOVE_CASTLE_LONG, 0, 0),
+                          makeMove(MOVE_QUIET, 52, 60)};
+    SearchInfo info;
+    info.depth = 3;
+    info.score = MATE_SCORE - 5;
+    info.elapsedMs = 0;
+    info.nodes = 5000000000ULL;
+    info.mover = BLACK;
+    info.line = line;
+    info.lineLength = 3;
+    EXPECT_EQ(searchInfoLine(info),
+              "info depth 3 score mate 3 time 0 nodes 5000000000 nps 5000000000000 pv e8g8 e1c1 e7e8");
+    info.lineLength = 0;
+    info.elapsedMs = 3;
+    info.score = -12;
+    EXPECT_EQ(searchInfoLine(info), "info depth 3 score cp -12 time 3 nodes 5000000000 nps 1666666666666");
+}
+
 TEST(Log, FileNamesAndSecondEngineInTheSameSecond) {
     EXPECT_EQ(logFileName(2021, 3, 3, 14, 7, 9, 1), "2021- 3- 3 14- 7- 9.log");
     EXPECT_EQ(logFileName(2021, 12, 12, 9, 30, 45, 1), "2021-12-12  9-30-45.log");

@@ -28,11 +28,8 @@ inline constexpr int LAST_NODE_HISTORY_INDEX = HISTORY_SIZE - 2;
 inline constexpr int KILLER_PLIES = 64;
 inline constexpr int KILLER_SLOTS = 3;
 
-// Principal variation: at most this many moves, each at most five characters
-// ("e7e8q") plus the separating space, and the terminating zero.
+// Principal variation: at most this many moves.
 inline constexpr int PV_MAX_MOVES = 64;
-inline constexpr int PV_CHARS_PER_MOVE = 6;
-inline constexpr int PV_TEXT_SIZE = PV_MAX_MOVES * PV_CHARS_PER_MOVE + 1;
 
 // ---------------------------------------------------------------------------
 // Polling

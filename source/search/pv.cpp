@@ -1,47 +1,77 @@
 #include "search/pv.h"
 
+#include "search/nodes.h"
 #include "search/tt.h"
-
-#include <cstring>
-#include <string>
 
 using namespace search_params;
 
-const char* principalVariationText(Board& board, char* text, Move& ponderMove) {
-    ponderMove = NO_MOVE;
-    text[0] = '\0';
-    int length = 0;
+namespace {
 
-    // Walk the exact entries. The table's move is trusted (it was stored for
-    // this very key); the 64-move cap also ends cycles of exact entries.
-    Move made[PV_MAX_MOVES];
-    int madeCount = 0;
-    while (madeCount < PV_MAX_MOVES && board.ply + 1 < HISTORY_SIZE) {
-        const TTEntry& slot = ttSlot(board.hashKey());
-        if (slot.key != board.hashKey() || slot.bound != BOUND_EXACT || sameMove(slot.move, NO_MOVE)) break;
-        const Move move = slot.move;
-        if (madeCount == 1) ponderMove = move;
+// The move of the table's exact entry for the current position; NO_MOVE when
+// there is none.
+Move exactTableMove(const Board& board) {
+    const TTEntry& slot = ttSlot(board.hashKey());
+    if (slot.key != board.hashKey() || slot.bound != BOUND_EXACT) return NO_MOVE;
+    return slot.move;
+}
 
-        // Coordinate texts are at most five characters, so the string stays
-        // in its inline buffer and nothing is allocated.
-        const std::string moveText = moveToText(move, board);
-        const int moveLength = int(moveText.size());
-        if (length + moveLength + 1 >= PV_TEXT_SIZE) break;
-        std::memcpy(text + length, moveText.data(), std::size_t(moveLength));
-        length += moveLength;
-        text[length++] = ' ';
-        text[length] = '\0';
+// Whether the move is one the generator gives here: a table's move may come
+// from another position, and making that could corrupt the board.
+bool isGenerated(const Board& board, Move move) {
+    if (sameMove(move, NO_MOVE)) return false;
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    for (int i = 0; i < count; ++i)
+        if (sameMove(list[i], move)) return true;
+    return false;
+}
 
-        // Taking a king (only a damaged position offers it) ends the line;
-        // a board without a king is not made.
+// The move if it is legal here, else NO_MOVE. A king capture (offered only by
+// a damaged position) is never made, so it is taken as generated.
+Move legalOrNone(Board& board, Move move) {
+    if (!isGenerated(board, move)) return NO_MOVE;
+    if (capturesKing(move)) return move;
+    if (!makeMoveIfLegal(board, move)) return NO_MOVE;
+    board.unmakeMove(move);
+    return move;
+}
+
+}  // namespace
+
+void principalVariation(Board& board, Move bestMove, PrincipalVariation& pv) {
+    const std::uint64_t nodesBefore = nodeCount;
+    pv.length = 0;
+    pv.ponder = NO_MOVE;
+
+    Move move = legalOrNone(board, bestMove);
+    while (!sameMove(move, NO_MOVE) && pv.length < PV_MAX_MOVES && board.ply + 1 < HISTORY_SIZE) {
+        pv.moves[pv.length++] = move;
+        // Taking a king ends the line; a board without a king is not made.
         if (capturesKing(move)) break;
         board.makeMove(move);
-        made[madeCount++] = move;
+        const bool repeated = countRepetitions(board, 1) > 0;
+        move = legalOrNone(board, exactTableMove(board));
+        if (pv.length == 1) pv.ponder = move;
+        // A repetition is shown once; the cycle after it is not.
+        if (repeated) break;
     }
 
     // Put the board back, last move first.
+    for (int i = pv.length - 1; i >= 0; --i)
+        if (!capturesKing(pv.moves[i])) board.unmakeMove(pv.moves[i]);
+    nodeCount = nodesBefore;
+}
+
+void walkTableLine(Board& board) {
+    Move made[PV_MAX_MOVES];
+    int madeCount = 0;
+    while (madeCount < PV_MAX_MOVES && board.ply + 1 < HISTORY_SIZE) {
+        const Move move = exactTableMove(board);
+        if (!isGenerated(board, move) || capturesKing(move) || !makeMoveIfLegal(board, move)) break;
+        made[madeCount++] = move;
+    }
     while (madeCount > 0) board.unmakeMove(made[--madeCount]);
-    return text;
 }
 
 bool isCheckmated(Board& board) {

@@ -52,7 +52,7 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
 
     int searchedCount = 0;
     bool noMoveRaisedAlpha = true;
-    char pvText[PV_TEXT_SIZE];
+    PrincipalVariation pv;
 
     // Step 6.
     for (int i = 0; i < count; ++i) {
@@ -90,15 +90,24 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
         if (stopSearch) return alpha;
 
         // 6.6: a new best move: remember it, keep it in the table for the
-        // next iteration and the principal variation, and report it.
+        // next iteration, and report it with the line it leads to.
         if (score > alpha) {
             bestMove = withScore(move, 0);
             ttStore(key, -ROOT_INFINITY, ROOT_INFINITY, bestMove, depth, score, 0);
             alpha = score;
             noMoveRaisedAlpha = false;
-            principalVariationText(board, pvText, ponderMove);
-            const std::uint64_t elapsed = std::uint64_t(clockMs() - searchStart);
-            searchHost().reportBestLine(depth, pvText, elapsed, score);
+            walkTableLine(board);
+            principalVariation(board, bestMove, pv);
+            ponderMove = pv.ponder;
+            SearchInfo info;
+            info.depth = depth;
+            info.score = score;
+            info.elapsedMs = std::uint64_t(clockMs() - searchStart);
+            info.nodes = nodeCount;
+            info.mover = side;
+            info.line = pv.moves;
+            info.lineLength = pv.length;
+            searchHost().reportBestLine(info);
         }
     }
 

@@ -3,8 +3,31 @@
 #pragma once
 
 #include "board/board.h"
+#include "search/params.h"
 
 #include <cstdint>
+#include <cstdlib>
+
+// Scores at least this far from zero are mates: no line of the search is
+// longer than MAX_SEARCH_PLY, and a side mated at distance ply from the root
+// scores ply - MATE_SCORE. No evaluation comes near.
+inline constexpr int MATE_BOUND = MATE_SCORE - search_params::MAX_SEARCH_PLY;
+inline bool isMateScore(int score) { return std::abs(score) >= MATE_BOUND && std::abs(score) <= MATE_SCORE; }
+// Plies from the root to the mating move (0: the side to move is mated now).
+inline int matePlies(int score) { return MATE_SCORE - std::abs(score); }
+
+// The facts of one search report, which the protocol front end turns into
+// text: the end of an iteration (no line), or a new best root move with the
+// line it leads to.
+struct SearchInfo {
+    int depth = 0;
+    int score = 0;  // the side to move's view; see isMateScore
+    std::uint64_t elapsedMs = 0;
+    std::uint64_t nodes = 0;
+    Colour mover = WHITE;  // the side that plays line[0]
+    const Move* line = nullptr;
+    int lineLength = 0;
+};
 
 // Set by the host (on "stop", or when time or a limit is used up); every
 // search routine then unwinds at once and nothing more is stored.
@@ -20,8 +43,9 @@ public:
     // A cheap clock-only test made more often than the input poll, so that a
     // hard deadline ("movetime", a short clock) is not overrun by a poll interval.
     virtual bool deadlinePassed() = 0;
-    // A root move became the new best move of the iteration.
-    virtual void reportBestLine(int depth, const char* pvText, std::uint64_t elapsedMs, int score) = 0;
+    // A root move became the new best move of the iteration; info.line
+    // begins with it.
+    virtual void reportBestLine(const SearchInfo& info) = 0;
     // A drawn root ("info string 50 move reached, DRAW!" and the repetition
     // line); printed straight to standard output, not through the protocol channel.
     virtual void reportRootDraw(const char* text) = 0;
