@@ -159,6 +159,11 @@ void Engine::think() {
 
     allocateTime();
 
+    // Looked for before the count starts, so the search's node count stays
+    // its own.
+    const Move firstLegalMove = fallbackMove();
+    const bool finishedGame = sameMove(firstLegalMove, NO_MOVE);
+
     searchStart = clockMs();
     nodeCount = 0;
     setSearchHost(this);
@@ -167,6 +172,8 @@ void Engine::think() {
         // Between iterations: only once a real move is known, so a search
         // always has something to play.
         if (haveBestMove && checkInputAndClock(true)) break;
+        // Mated or stalemated: the first iteration has said all there is.
+        if (finishedGame && depth > 1) break;
 
         const int score = rootSearch(board, depth, bestMove, ponderMove, searchStart);
         if (stopSearch) continue;  // interrupted: its score means nothing
@@ -179,7 +186,9 @@ void Engine::think() {
 
     // The iterations are exhausted (or were left at a check): an unbounded
     // search waits for "stop" or "ponderhit", a timed one for its budget.
-    while (!checkInputAndClock(true)) {
+    // A finished game has no move to find, so only a search that the GUI
+    // ends itself waits.
+    while (!checkInputAndClock(true) && (!finishedGame || waitsForStop())) {
         if (inputEnded)
             std::this_thread::sleep_for(std::chrono::milliseconds(FINISHED_SEARCH_WAIT_MS));
         else
@@ -187,7 +196,7 @@ void Engine::think() {
     }
 
     if (sameMove(bestMove, NO_MOVE)) {
-        bestMove = fallbackMove();
+        bestMove = firstLegalMove;
         ponderMove = NO_MOVE;
     }
     uci.SendBestMove(bestMove, board, ponderMove);
@@ -350,8 +359,16 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
 
     const std::uint64_t limit = timeAllocated + (betweenIterations ? 0 : extraTime);
     const bool overBudget = timeAllocated != UNBOUNDED && widen(elapsedMs()) > limit;
-    if (overBudget || limitReached()) stopSearch = true;
+    if (overBudget || limitReached() || mateProvedUnderClock()) stopSearch = true;
     return stopSearch;
+}
+
+bool Engine::mateProvedUnderClock() const {
+    // A mate no longer than the completed depth was found by a search that
+    // looked at every line that far: a deeper one cannot shorten it, and
+    // the clock time is worth more to the games ahead.
+    if (!(goParams.goFlags & GO_CLOCK) || waitsForStop() || completedDepth == 0) return false;
+    return isMateScore(completedScore) && matePlies(completedScore) <= completedDepth;
 }
 
 void Engine::reportIteration(int depth, int score) {

@@ -58,6 +58,9 @@ private:
     bool waitsForStop() const;
     // Whether a "depth", "mate", "nodes" or "movetime" limit is used up.
     bool limitReached() const;
+    // Under a clock: the completed iterations have proved a mate that no
+    // deeper one can shorten.
+    bool mateProvedUnderClock() const;
     // The line after each completed iteration: depth, score, time, nodes.
     void reportIteration(int depth, int score);
     std::int64_t elapsedMs() const;

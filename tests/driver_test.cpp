@@ -112,6 +112,51 @@ TEST(Driver, MovetimeNodesAndMateEndByThemselves) {
     EXPECT_TRUE(lastInfo(lines).scoreKind == "mate" && lastInfo(lines).scoreValue == 2) << lines[lines.size() - 2];
 }
 
+TEST(Driver, MateScoresInMovesAndTheClockSearchThatEndsOnAProvedMate) {
+    const struct {
+        const char* fen;
+        int mate;  // moves, negative when the side to move is mated
+    } cases[] = {
+        {"6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1", 1},
+        {"7k/8/5K2/8/8/8/8/6R1 w - - 0 1", 2},
+        {"7k/8/8/8/8/1r6/r7/7K w - - 0 1", -1},
+        {"6k1/8/6K1/8/8/8/8/R7 b - - 0 1", -2},
+    };
+    for (const std::string& program : {ostrel64, ostrel32}) {
+        Session s(program);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(program + " " + c.fen);
+            s.engine.send(std::string("position fen ") + c.fen);
+            // A fixed depth runs to its end whatever it finds.
+            s.engine.send("go depth 5");
+            std::vector<std::string> lines = s.engine.readUntil("bestmove");
+            InfoLine last = lastInfo(lines);
+            EXPECT_EQ(last.depth, 5);
+            EXPECT_TRUE(last.scoreKind == "mate" && last.scoreValue == c.mate) << lines[lines.size() - 2];
+
+            // A clock of hours: the search ends after the first iteration
+            // at least as deep as the mate is long, which a deeper one could
+            // not shorten.
+            s.engine.send(std::string("position fen ") + c.fen);
+            s.engine.send("go wtime 10000000 btime 10000000");
+            lines = s.engine.readUntil("bestmove");
+            std::vector<InfoLine> iterations;
+            for (const std::string& line : lines) {
+                std::string error;
+                const std::optional<InfoLine> info = parseInfoLine(line, error);
+                if (info && info->depth && info->pv.empty()) iterations.push_back(*info);
+            }
+            ASSERT_FALSE(iterations.empty());
+            const auto provedAt = [&](const InfoLine& info) {
+                return info.scoreKind == "mate" && 2 * std::abs(info.scoreValue) - (info.scoreValue > 0) <= *info.depth;
+            };
+            EXPECT_TRUE(provedAt(iterations.back()) && iterations.back().scoreValue == c.mate) << lines[lines.size() - 2];
+            for (std::size_t i = 0; i + 1 < iterations.size(); ++i) EXPECT_FALSE(provedAt(iterations[i]));
+            EXPECT_TRUE(isLegalBestMove(lines.back(), c.fen));
+        }
+    }
+}
+
 TEST(Driver, InfiniteSearchWaitsForStop) {
     Session s;
     s.engine.send("position startpos moves g1f3");
@@ -224,12 +269,30 @@ TEST(Driver, RejectedFenKeepsThePreviousPosition) {
 
 TEST(Driver, RootsWithoutLegalMovesOrAlreadyDrawn) {
     Session s;
-    // Checkmated and stalemated roots: no move to send.
-    for (const char* fen : {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {
-        SCOPED_TRACE(fen);
-        s.engine.send(std::string("position fen ") + fen);
-        s.engine.send("go depth 2");
-        EXPECT_EQ(s.engine.readUntil("bestmove").back(), "bestmove 0000");
+    // Checkmated and stalemated roots: one line with the score, then the
+    // null move at once, however long the search was allowed to run (the
+    // limits are far beyond the read timeout); a search that only ends on
+    // "stop" or "ponderhit" waits for it.
+    const struct {
+        const char* fen;
+        const char* score;
+    } roots[] = {{"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "score mate 0"}, {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "score cp 0"}};
+    for (const auto& root : roots) {
+        for (const char* go : {"go depth 30", "go movetime 100000", "go wtime 10000000 btime 10000000", "go infinite",
+                               "go ponder wtime 10000000 btime 10000000"}) {
+            SCOPED_TRACE(std::string(root.fen) + " " + go);
+            s.engine.send(std::string("position fen ") + root.fen);
+            s.engine.send(go);
+            std::vector<std::string> lines;
+            if (std::string(go).find("infinite") != std::string::npos || std::string(go).find("ponder") != std::string::npos) {
+                lines = s.engine.drain(300);
+                s.engine.send(std::string(go).find("ponder") != std::string::npos ? "ponderhit" : "stop");
+            }
+            for (const std::string& line : s.engine.readUntil("bestmove")) lines.push_back(line);
+            ASSERT_EQ(lines.size(), 2u);
+            EXPECT_EQ(lines[0].rfind(std::string("info depth 1 ") + root.score + " time ", 0), 0u) << lines[0];
+            EXPECT_EQ(lines[1], "bestmove 0000");
+        }
     }
     // A root whose fifty-move countdown has run out is a draw; the engine
     // says so and still answers with a legal move.
