@@ -141,7 +141,10 @@ TEST_P(SearchOutput, TranscriptsReadAsTheProtocolDefinesThem) {
     EXPECT_EQ(engine.waitForExit(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPrograms, SearchOutput, ::testing::Values(OSTREL64_PATH, OSTREL32_PATH));
+INSTANTIATE_TEST_SUITE_P(BothPrograms, SearchOutput, ::testing::Values(OSTREL64_PATH, OSTREL32_PATH),
+                         [](const ::testing::TestParamInfo<std::string>& program) {
+                             return program.param == OSTREL64_PATH ? std::string("ostrel64") : std::string("ostrel32");
+                         });
 
 TEST(InfoLineReader, FollowsTheGrammar) {
     struct Case {
