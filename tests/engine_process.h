@@ -28,8 +28,10 @@ public:
     // Generous limits: the tests also run under sanitizers on a loaded machine.
     static constexpr int DEFAULT_TIMEOUT_MS = 20000;
 
+    // With terminalInput, standard input is a pseudo-terminal in raw mode
+    // instead of a pipe: what a user types in a console window.
     EngineProcess(const std::string& program, const std::string& workingDirectory,
-                  const std::vector<std::string>& arguments = {});
+                  const std::vector<std::string>& arguments = {}, bool terminalInput = false);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;

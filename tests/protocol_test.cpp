@@ -1,6 +1,8 @@
 // The protocol as a GUI sees it: the built programs driven through pipes in
 // a temporary working directory.
+#include "board_helpers.h"
 #include "engine_process.h"
+#include "uci.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +133,26 @@ TEST(Protocol, EndOfInputDuringAnInfiniteSearchStillAnswers) {
     const std::vector<std::string> lines = engine.readUntil("bestmove");
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back(), "bestmove ");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+TEST(Protocol, CrLfLinesAndAnUnfinishedLineDuringASearch) {
+    // Windows GUIs end their lines with CR LF: the same commands. Part of a
+    // line arriving during a search does not hold it up.
+    TemporaryDirectory dir;
+    EngineProcess engine(ostrel64, dir.path());
+    engine.readUntil("info string 1MB Hash");
+    engine.sendRaw("uci\r\n");
+    EXPECT_EQ(engine.readUntil("uciok").size(), 4u);
+    engine.sendRaw("position startpos moves e2e4\r\ngo movetime 1000\r\n");
+    engine.readUntil("info depth");
+    engine.sendRaw("isre");
+    const std::vector<std::string> lines = engine.readUntil("bestmove");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(isLegalBestMove(lines.back(), START_FEN, {"e2e4"}));
+    engine.sendRaw("ady\r\n");
+    EXPECT_EQ(engine.readLine(), "readyok");
+    engine.send("quit");
     EXPECT_EQ(engine.waitForExit(), 0);
 }
 
