@@ -18,6 +18,19 @@ std::int64_t steadyMs() {
         .count();
 }
 
+bool isLogFileName(const std::string& name, bool secondInTheSameSecond) {
+    // d: a digit; a: a digit or a blank.
+    const std::string shape = "dddd-ad-ad ad-ad-ad";
+    if (name.size() < shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const char c = name[i];
+        const bool digit = c >= '0' && c <= '9';
+        if (!(shape[i] == 'd' ? digit : shape[i] == 'a' ? (digit || c == ' ') : c == shape[i])) return false;
+    }
+    const std::string rest = name.substr(shape.size());
+    return rest == ".log" || (secondInTheSameSecond && rest == " (2).log");
+}
+
 TemporaryDirectory::TemporaryDirectory() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

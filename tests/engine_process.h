@@ -64,3 +64,8 @@ private:
 
 // Milliseconds on a steady clock, for measuring replies in tests.
 std::int64_t steadyMs();
+
+// Whether a file name is a log's: the start time "YYYY-MM-DD HH-MM-SS" with
+// blank-padded fields, then ".log", or, when allowed, " (2).log" of a second
+// engine started in the same second.
+bool isLogFileName(const std::string& name, bool secondInTheSameSecond);

@@ -199,17 +199,7 @@ TEST(Protocol, LogFileNameAndLines) {
     }
     const std::string path = onlyLogFile(dir);
     const std::string name = path.substr(path.rfind('/') + 1);
-    // Year, month, day, hour, minute, second, blank-padded to their widths:
-    // "dddd-ad-ad ad-ad-ad.log" where a is a digit or a blank.
-    const std::string shape = "dddd-ad-ad ad-ad-ad.log";
-    ASSERT_EQ(name.size(), shape.size()) << name;
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-        const char c = name[i];
-        const bool digit = c >= '0' && c <= '9';
-        const bool ok = shape[i] == 'd' ? digit : shape[i] == 'a' ? (digit || c == ' ') : c == shape[i];
-        EXPECT_TRUE(ok) << name << " at " << i;
-    }
-    EXPECT_NE(name[9], ' ') << "the day's last digit is never a blank";
+    EXPECT_TRUE(isLogFileName(name, false)) << name;
 
     const std::string out = " - source\\UCI 251 UCI::SendMsg";
     const std::string in = " - source\\UCI 70 UCI::ParseUciCommand";
