@@ -6,8 +6,8 @@
 #   make [EXE=name] [EXE32=name] [CXX=compiler]
 #       Builds both programs (Release) and copies them into this folder:
 #       ostrel64 as $(EXE), default ostrel64, and ostrel32 as $(EXE32),
-#       default $(EXE) with "64" replaced by "32", or $(EXE)32 when EXE
-#       holds no "64".
+#       default $(EXE) with "64" replaced by "32" in its file name, or
+#       $(EXE)32 when the file name holds no "64".
 #   make build, make profile-build   the same
 #   make windows    also the Windows programs ostrel64.exe and ostrel32.exe
 #                   (mingw-w64), copied here under those names
@@ -16,7 +16,7 @@
 #   make clean      removes this Makefile's build folders and copies
 
 EXE ?= ostrel64
-EXE32 ?= $(if $(findstring 64,$(EXE)),$(subst 64,32,$(EXE)),$(EXE)32)
+EXE32 ?= $(dir $(EXE))$(if $(findstring 64,$(notdir $(EXE))),$(subst 64,32,$(notdir $(EXE))),$(notdir $(EXE))32)
 CMAKE ?= cmake
 # One build folder per compiler, so that CXX= never meets another's cache.
 BUILD_DIR ?= build/make-$(notdir $(firstword $(CXX)))
