@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Builds Ostrel and runs the whole test suite twice: in a Release build and in
+# Builds Ostrel and runs the whole test suite twice: in a Release build (with
+# the Windows programs, tested under Wine, and the packages) and in
 # a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/ensure-tools.sh --with-tests
+./scripts/ensure-tools.sh --with-tests --with-windows
 jobs=$(nproc)
 
 echo "== Release build and tests"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DOSTREL_TESTS=ON >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DOSTREL_TESTS=ON -DOSTREL_WINDOWS=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== Packages (Debian package, Windows zip) and their contents"
+./scripts/package.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=ON -DOSTREL_TESTS=ON >/dev/null

@@ -1,8 +1,6 @@
 #include "log.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/files.h"
 
 std::FILE* logFile = nullptr;
 bool logReady = false;
@@ -30,14 +28,9 @@ bool OpenLogFile(const LocalTime& t, const std::string& directory) {
             directory + "/" + logFileName(t.year, t.month, t.day, t.hour, t.minute, t.second, attempt);
         // Exclusive creation: a second engine started in the same second
         // must not write into the first one's transcript.
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            break;  // no permission, no space: run without a log
-        }
-        logFile = fdopen(fd, "a");
-        if (logFile == nullptr) close(fd);
-        break;
+        const NewFileResult result = createNewTextFile(name, logFile);
+        if (result == NewFileResult::NAME_TAKEN) continue;
+        break;  // created, or no permission, no space: run without a log
     }
     logReady = logFile != nullptr;
     return logReady;

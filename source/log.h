@@ -2,7 +2,7 @@
 // is appended to a file named after the local start time, flushed line by line.
 #pragma once
 
-#include "platform/console.h"
+#include "platform/clock.h"
 
 #include <cstdio>
 #include <string>

@@ -135,6 +135,7 @@ GoParameters parseGoLine(const std::string& line) {
 bool UCI::Init() {
     inputIsPipe = input.isPipe() ? 1 : 0;
     prepareStandardOutput();
+    input.prepare();
     if (!input.isOpen()) {
         // Not logged: there is no protocol to speak of. The loop still runs
         // and meets the end of input at once.

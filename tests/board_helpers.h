@@ -1,9 +1,14 @@
-// Comparison helpers shared by the board and perft tests.
+// Comparison helpers shared by the board, perft and protocol tests.
 #pragma once
 
 #include "board/board.h"
+#include "board/gamemoves.h"
 
+#include <gtest/gtest.h>
+
+#include <sstream>
 #include <string>
+#include <vector>
 
 // Describes the first difference between two boards in everything a make and
 // unmake must restore: all fields, and the history up to the current ply.
@@ -29,3 +34,19 @@ inline std::string boardDifference(const Board& a, const Board& b) {
     return {};
 }
 
+
+// The move of a "bestmove" line, checked to be legal in the position given
+// by a FEN (or the start position) and a list of moves.
+inline ::testing::AssertionResult isLegalBestMove(const std::string& bestmoveLine, const std::string& fen,
+                                                  const std::vector<std::string>& moves = {}) {
+    std::istringstream words(bestmoveLine);
+    std::string keyword, move;
+    words >> keyword >> move;
+    if (keyword != "bestmove") return ::testing::AssertionFailure() << "not a bestmove line: " << bestmoveLine;
+    Board board;
+    board.setFromFen(fen);
+    for (const std::string& m : moves) playMoveText(board, m);
+    if (!playMoveText(board, move))
+        return ::testing::AssertionFailure() << "\"" << move << "\" is not legal in " << fen;
+    return ::testing::AssertionSuccess();
+}

@@ -1,7 +1,7 @@
 // The search driver as a GUI sees it: "go" in its forms, "stop", "ponderhit",
 // commands during a search, and the legality of every "bestmove".
 #include "board/board.h"
-#include "board/gamemoves.h"
+#include "board_helpers.h"
 #include "engine_process.h"
 #include "info_line.h"
 #include "uci.h"
@@ -16,22 +16,6 @@ namespace {
 
 const std::string ostrel64 = OSTREL64_PATH;
 const std::string ostrel32 = OSTREL32_PATH;
-
-// The move of a "bestmove" line, checked to be legal in the position given
-// by a FEN (or the start position) and a list of moves.
-::testing::AssertionResult isLegalBestMove(const std::string& bestmoveLine, const std::string& fen,
-                                           const std::vector<std::string>& moves = {}) {
-    std::istringstream words(bestmoveLine);
-    std::string keyword, move;
-    words >> keyword >> move;
-    if (keyword != "bestmove") return ::testing::AssertionFailure() << "not a bestmove line: " << bestmoveLine;
-    Board board;
-    board.setFromFen(fen);
-    for (const std::string& m : moves) playMoveText(board, m);
-    if (!playMoveText(board, move))
-        return ::testing::AssertionFailure() << "\"" << move << "\" is not legal in " << fen;
-    return ::testing::AssertionSuccess();
-}
 
 struct Session {
     TemporaryDirectory dir;

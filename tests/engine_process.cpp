@@ -10,11 +10,25 @@
 #include <filesystem>
 #include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 std::int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+bool isLogFileName(const std::string& name, bool secondInTheSameSecond) {
+    // d: a digit; a: a digit or a blank.
+    const std::string shape = "dddd-ad-ad ad-ad-ad";
+    if (name.size() < shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const char c = name[i];
+        const bool digit = c >= '0' && c <= '9';
+        if (!(shape[i] == 'd' ? digit : shape[i] == 'a' ? (digit || c == ' ') : c == shape[i])) return false;
+    }
+    const std::string rest = name.substr(shape.size());
+    return rest == ".log" || (secondInTheSameSecond && rest == " (2).log");
 }
 
 TemporaryDirectory::TemporaryDirectory() {
@@ -36,11 +50,23 @@ std::vector<std::string> TemporaryDirectory::files() const {
 }
 
 EngineProcess::EngineProcess(const std::string& program, const std::string& workingDirectory,
-                             const std::vector<std::string>& arguments) {
+                             const std::vector<std::string>& arguments, bool terminalInput) {
     std::signal(SIGPIPE, SIG_IGN);
     int in[2];
     int out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+    if (terminalInput) {
+        // in[1] is the terminal's master side, in[0] the side the child reads.
+        in[1] = posix_openpt(O_RDWR | O_NOCTTY);
+        if (in[1] < 0 || grantpt(in[1]) != 0 || unlockpt(in[1]) != 0) throw std::runtime_error("no terminal");
+        in[0] = open(ptsname(in[1]), O_RDWR | O_NOCTTY);
+        termios raw{};
+        if (in[0] < 0 || tcgetattr(in[0], &raw) != 0) throw std::runtime_error("no terminal");
+        cfmakeraw(&raw);
+        tcsetattr(in[0], TCSANOW, &raw);
+    } else if (pipe(in) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    if (pipe(out) != 0) throw std::runtime_error("pipe failed");
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {

@@ -28,8 +28,10 @@ public:
     // Generous limits: the tests also run under sanitizers on a loaded machine.
     static constexpr int DEFAULT_TIMEOUT_MS = 20000;
 
+    // With terminalInput, standard input is a pseudo-terminal in raw mode
+    // instead of a pipe: what a user types in a console window.
     EngineProcess(const std::string& program, const std::string& workingDirectory,
-                  const std::vector<std::string>& arguments = {});
+                  const std::vector<std::string>& arguments = {}, bool terminalInput = false);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -62,3 +64,8 @@ private:
 
 // Milliseconds on a steady clock, for measuring replies in tests.
 std::int64_t steadyMs();
+
+// Whether a file name is a log's: the start time "YYYY-MM-DD HH-MM-SS" with
+// blank-padded fields, then ".log", or, when allowed, " (2).log" of a second
+// engine started in the same second.
+bool isLogFileName(const std::string& name, bool secondInTheSameSecond);

@@ -1,29 +1,38 @@
-// Standard input and output as the protocol needs them on a POSIX system:
-// a non-blocking test whether a whole command line can be read (pipe or
-// terminal alike), line reads that never block on a partial line, a bounded
-// wait for input, and output lines that leave the process at once and whole.
+// Standard input and output as the protocol needs them: a non-blocking test
+// whether a whole command line can be read (pipe or console alike), line
+// reads that never block on a partial line, a bounded wait for input, and
+// output lines that leave the process at once and whole.
 #pragma once
 
-#include <cstddef>
+#include "platform/lines.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
 
 class InputReader {
 public:
     // Longest command line kept; the rest of a longer line is discarded.
-    static constexpr std::size_t MAX_LINE = 65535;
+    static constexpr std::size_t MAX_LINE = LineAssembler::MAX_LINE;
 
-    explicit InputReader(int fd = 0);
+    // Looks at the process's standard input.
+    InputReader();
 
-    // True when standard input is not a terminal (a pipe or a file).
+    // True when standard input is not a console or terminal (a pipe or a file).
     bool isPipe() const { return isPipe_; }
     // False when the process was started without a standard input at all.
     // Judged when the reader is made, before the process opens any file
     // that could take over the descriptor.
     bool isOpen() const { return isOpen_; }
 
+    // Puts a console into the mode the engine reads it in (no window or
+    // mouse events) and discards what was typed before the engine started.
+    // Nothing to do for a pipe.
+    void prepare();
+
     // True when readLine() would return at once: a whole line is waiting, or
-    // the input has ended. Never blocks.
+    // the input has ended. Never blocks; in a console, only a finished line
+    // (Enter pressed) counts, and events that carry no text are dropped.
     bool lineAvailable();
 
     // Blocks for at most timeoutMs, returning early as soon as input arrives
@@ -36,18 +45,14 @@ public:
     std::optional<std::string> readLine();
 
 private:
-    // Moves whatever bytes are waiting into the buffer without blocking.
+    // Moves whatever input is waiting into lines_ without blocking.
     void fill();
-    // Appends bytes, cutting an overlong line and dropping the rest of it.
-    void append(const char* data, std::size_t size);
 
-    int fd_;
+    std::intptr_t handle_;  // the system's handle of standard input
     bool isPipe_;
     bool isOpen_;
     bool ended_ = false;
-    bool discarding_ = false;       // inside the tail of an overlong line
-    std::string partial_;           // the line being received
-    std::string ready_;             // complete lines, each ended by '\n'
+    LineAssembler lines_;
 };
 
 // Makes the standard output stream of the C library unbuffered and keeps a
@@ -55,12 +60,7 @@ private:
 // lines reach the reader in the order they were made.
 void prepareStandardOutput();
 
-// Writes text followed by a line feed to standard output in one system call
-// (repeated only if the kernel takes part of it), so a line is never split
+// Writes text and the system's line end to standard output in one call
+// (repeated only if the system takes part of it), so a line is never split
 // between two writers or held back in a buffer.
 void writeOutputLine(const std::string& text);
-
-struct LocalTime {
-    int year, month, day, hour, minute, second;
-};
-LocalTime localTimeNow();

@@ -1,0 +1,86 @@
+// pipe_relay.exe PROGRAM [ARGUMENT...]
+//
+// Starts PROGRAM the way a Windows GUI starts an engine, with its standard
+// input and output connected to anonymous pipes of its own, and relays this
+// process's standard input to it and its output back. Under Wine the tests
+// reach the engine through this program, so the engine sees real Windows
+// pipes (which PeekNamedPipe can look into) rather than pipes of the host.
+// The end of this program's input closes the engine's input; the engine's
+// exit status becomes this program's, and the engine ends with this program.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+struct Copy {
+    HANDLE from;
+    HANDLE to;
+};
+
+// Copies until the source ends, then closes the destination.
+DWORD WINAPI copyAll(void* argument) {
+    const Copy copy = *static_cast<Copy*>(argument);
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(copy.from, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        DWORD written = 0;
+        if (!WriteFile(copy.to, chunk, got, &written, nullptr)) break;
+    }
+    CloseHandle(copy.to);
+    return 0;
+}
+
+void appendQuoted(std::string& commandLine, const char* argument) {
+    if (!commandLine.empty()) commandLine += ' ';
+    commandLine += '"';
+    commandLine += argument;
+    commandLine += '"';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE childInput = nullptr, toChild = nullptr, fromChild = nullptr, childOutput = nullptr;
+    if (!CreatePipe(&childInput, &toChild, &inheritable, 0) || !CreatePipe(&fromChild, &childOutput, &inheritable, 0))
+        return 3;
+    SetHandleInformation(toChild, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
+
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) appendQuoted(commandLine, argv[i]);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput;
+    startup.hStdOutput = childOutput;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &process))
+        return 4;
+    // The program ends with this one, even when a test gives up and kills
+    // the relay: it must not live on as an orphan.
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
+    CloseHandle(childInput);
+    CloseHandle(childOutput);
+
+    Copy input{GetStdHandle(STD_INPUT_HANDLE), toChild};
+    HANDLE inputThread = CreateThread(nullptr, 0, copyAll, &input, 0, nullptr);
+    Copy output{fromChild, GetStdHandle(STD_OUTPUT_HANDLE)};
+    copyAll(&output);
+
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 1;
+    GetExitCodeProcess(process.hProcess, &status);
+    (void)inputThread;  // may still wait for input nobody sends; ExitProcess ends it
+    return int(status);
+}
