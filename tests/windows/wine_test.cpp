@@ -115,7 +115,7 @@ private:
 };
 
 // The lines of a search that do not depend on the clock: the variations
-// and the completed depths, without their times, and the move.
+// and the completed depths, without their times and speeds, and the move.
 std::vector<std::string> searchLines(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
     for (const std::string& line : lines) {
@@ -123,7 +123,7 @@ std::vector<std::string> searchLines(const std::vector<std::string>& lines) {
         std::istringstream words(line);
         std::string word, kept;
         while (words >> word) {
-            if (word == "time") {
+            if (word == "time" || word == "nps") {
                 words >> word;
                 continue;
             }
