@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Ostrel needs on a Debian machine, when
-# it is missing: a C++20 compiler, CMake and GoogleTest.
+# it is missing: a C++20 compiler, CMake and GoogleTest; with --with-fuzz
+# also what the fuzzers need.
 set -euo pipefail
 
 missing=()
@@ -9,6 +10,14 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v make >/dev/null 2>&1 || missing+=(make)
 if [ "${1:-}" = "--with-tests" ] && [ ! -f /usr/include/gtest/gtest.h ]; then
   missing+=(libgtest-dev)
+fi
+# The fuzzers: clang with libFuzzer, Python for the stream fuzzer and
+# Stockfish as its legality oracle.
+if [ "${1:-}" = "--with-fuzz" ]; then
+  command -v clang++ >/dev/null 2>&1 || missing+=(clang)
+  compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null || missing+=(libclang-rt-dev)
+  command -v python3 >/dev/null 2>&1 || missing+=(python3)
+  [ -x /usr/games/stockfish ] || command -v stockfish >/dev/null 2>&1 || missing+=(stockfish)
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then

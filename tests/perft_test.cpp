@@ -99,23 +99,6 @@ TEST(PerftDivide, TextListsLegalMovesInGenerationOrder) {
 // Round trips
 // ---------------------------------------------------------------------------
 
-// The incrementally kept fields must equal what a rebuild computes.
-std::string incrementalDifference(const Board& board) {
-    const Bitboard white = board.bitboards[BB_WHITE], black = board.bitboards[BB_WHITE + BLACK];
-    if (white & black) return "colour sets overlap";
-    if (board.bitboards[BB_OCCUPIED] != (white | black)) return "occupancy";
-    if (board.bitboards[BB_EMPTY] != ~board.bitboards[BB_OCCUPIED]) return "empty set";
-    Bitboard kinds = 0;
-    for (int k = PAWN; k <= KING; ++k) {
-        if (kinds & board.bitboards[k]) return "kind sets overlap";
-        kinds |= board.bitboards[k];
-    }
-    if (kinds != board.bitboards[BB_OCCUPIED]) return "kind sets do not cover the occupancy";
-    Board scratch = board;
-    scratch.rebuild();
-    return boardDifference(board, scratch);
-}
-
 struct WalkStats {
     std::uint64_t moves = 0, castles = 0, enPassant = 0, promotions = 0, promotionCaptures = 0, nulls = 0;
     std::string failure;
