@@ -8,12 +8,21 @@ missing=()
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v make >/dev/null 2>&1 || missing+=(make)
-if [ "${1:-}" = "--with-tests" ] && [ ! -f /usr/include/gtest/gtest.h ]; then
+with_tests=false
+with_fuzz=false
+for option in "$@"; do
+  case $option in
+    --with-tests) with_tests=true ;;
+    --with-fuzz) with_fuzz=true ;;
+  esac
+done
+
+if $with_tests && [ ! -f /usr/include/gtest/gtest.h ]; then
   missing+=(libgtest-dev)
 fi
 # The fuzzers: clang with libFuzzer, Python for the stream fuzzer and
 # Stockfish as its legality oracle.
-if [ "${1:-}" = "--with-fuzz" ]; then
+if $with_fuzz; then
   command -v clang++ >/dev/null 2>&1 || missing+=(clang)
   compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null || missing+=(libclang-rt-dev)
   command -v python3 >/dev/null 2>&1 || missing+=(python3)

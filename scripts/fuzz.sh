@@ -5,6 +5,7 @@
 # Stockfish as the legality oracle.
 #
 #   ./scripts/fuzz.sh SECONDS [SEED]   a campaign: every fuzzer runs for SECONDS, all at the same time
+#                                      (start it with nice to leave the machine usable)
 #   ./scripts/fuzz.sh --quick          the test suite's short run: a fixed seed and a fixed number of
 #                                      inputs for each fuzzer, one after the other (a minute or two)
 #
@@ -73,7 +74,7 @@ if [ $mode = quick ]; then
 else
   declare -A pids=()
   for target in "${targets[@]}"; do
-    nice run_target "$target" &
+    run_target "$target" &
     pids[$target]=$!
   done
   run_streams &

@@ -88,6 +88,18 @@ TEST(PerftDivide, TextListsLegalMovesInGenerationOrder) {
     EXPECT_NE(checked.find("e1d1: 1\n"), std::string::npos);
     EXPECT_NE(checked.find("\nNodes searched: " + std::to_string(perft(board, 1)) + "\n"), std::string::npos);
 
+    // An interrupted count keeps the moves counted in full and gives no
+    // total; the board is left as it was.
+    const Board start;
+    board = start;
+    int asked = 0;
+    const std::string stopped = perftDivide(board, 5, [&] { return ++asked > 2; });
+    EXPECT_GT(asked, 2);
+    EXPECT_EQ(stopped.find("Nodes searched"), std::string::npos);
+    EXPECT_EQ(expected.rfind(stopped.substr(0, stopped.find(':')), 0), 0u) << stopped;
+    EXPECT_EQ(boardDifference(board, start), "");
+    EXPECT_EQ(perftDivide(board, 3, [] { return false; }), perftDivide(board, 3));
+
     board.setFromFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
     const std::string free = perftDivide(board, 2);
     EXPECT_NE(free.find("e1g1: "), std::string::npos);
