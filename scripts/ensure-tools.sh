@@ -2,15 +2,18 @@
 # Installs what building and testing Ostrel needs on a Debian machine, when
 # it is missing: a C++20 compiler, CMake and GoogleTest (--with-tests); the
 # mingw-w64 cross-compilers, Wine (64-bit and, from the i386 architecture,
-# 32-bit) and the packaging tools (--with-windows).
+# 32-bit) and the packaging tools (--with-windows); clang with libFuzzer,
+# Python and Stockfish for the fuzzers (--with-fuzz).
 set -euo pipefail
 
 with_tests=0
 with_windows=0
+with_fuzz=0
 for argument in "$@"; do
   case $argument in
     --with-tests) with_tests=1 ;;
     --with-windows) with_windows=1 ;;
+    --with-fuzz) with_fuzz=1 ;;
   esac
 done
 
@@ -33,6 +36,14 @@ if [ $with_windows = 1 ]; then
   fi
   command -v unzip >/dev/null 2>&1 || missing+=(unzip)
   command -v dpkg-shlibdeps >/dev/null 2>&1 || missing+=(dpkg-dev)
+fi
+# The fuzzers: clang with libFuzzer, Python for the stream fuzzer and
+# Stockfish as its legality oracle.
+if [ $with_fuzz = 1 ]; then
+  command -v clang++ >/dev/null 2>&1 || missing+=(clang)
+  compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null || missing+=(libclang-rt-dev)
+  command -v python3 >/dev/null 2>&1 || missing+=(python3)
+  [ -x /usr/games/stockfish ] || command -v stockfish >/dev/null 2>&1 || missing+=(stockfish)
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds Ostrel and runs the whole test suite twice: in a Release build (with
 # the Windows programs, tested under Wine, and the packages) and in
-# a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# a build with AddressSanitizer and UndefinedBehaviorSanitizer; then every
+# fuzzer briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/ensure-tools.sh --with-tests --with-windows
+./scripts/ensure-tools.sh --with-tests --with-windows --with-fuzz
 jobs=$(nproc)
 
 echo "== Release build and tests"
@@ -21,5 +22,8 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+echo "== Fuzzers, briefly (fixed seed and number of inputs)"
+./scripts/fuzz.sh --quick
 
 echo "== All tests passed"

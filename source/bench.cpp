@@ -47,18 +47,26 @@ constexpr const char* benchPositions[] = {
     "r1b1k2r/ppppnppp/2n2q2/2b5/3NP3/2P1B3/PP3PPP/RN1QKB1R w KQkq - 0 7",
 };
 
-// A host that never stops the search and prints nothing: the benchmark
-// measures the search alone, with no input polled.
+// A host that prints nothing and stops the search only when the caller's
+// interruption test says so: the benchmark measures the search alone.
 class BenchHost final : public SearchHost {
 public:
-    bool checkInputAndClock(bool) override { return false; }
+    explicit BenchHost(const std::function<bool()>& interrupted) : interrupted_(interrupted) {}
+    bool checkInputAndClock(bool) override {
+        if (!stopped && interrupted_) stopped = interrupted_();
+        return stopped;
+    }
     bool deadlinePassed() override { return false; }
     void reportBestLine(const SearchInfo&) override {}
     void reportRootDraw(const char*) override {}
+    bool stopped = false;
+
+private:
+    const std::function<bool()>& interrupted_;
 };
 
-BenchResult searchAll(int depth, bool print) {
-    BenchHost host;
+BenchResult searchAll(int depth, bool print, const std::function<bool()>& interrupted) {
+    BenchHost host(interrupted);
     setSearchHost(&host);
     const std::uint64_t savedNodeLimit = searchNodeLimit;
     searchNodeLimit = std::numeric_limits<std::uint64_t>::max();
@@ -77,14 +85,19 @@ BenchResult searchAll(int depth, bool print) {
         Move best = NO_MOVE;
         Move ponder = NO_MOVE;
         int score = 0;
-        for (int iteration = 1; iteration <= depth; ++iteration)
+        for (int iteration = 1; iteration <= depth && !host.stopped; ++iteration)
             score = rootSearch(board, iteration, best, ponder, start);
+        if (host.stopped) {
+            result.completed = false;
+            break;
+        }
         result.nodes += nodeCount;
         if (print)
             std::printf("Position %2d: %-78s score %8d nodes %10llu\n", index, fen, score,
                         static_cast<unsigned long long>(nodeCount));
     }
     result.milliseconds = clockMs() - start;
+    stopSearch = false;
     searchNodeLimit = savedNodeLimit;
     setSearchHost(nullptr);
     return result;
@@ -92,19 +105,21 @@ BenchResult searchAll(int depth, bool print) {
 
 }  // namespace
 
-BenchResult runBench(int depth) {
+BenchResult runBench(int depth, const std::function<bool()>& interrupted) {
     const int restoreMB = transpositionTableMegabytes();
-    const BenchResult result = searchAll(depth, true);
-    const std::int64_t ms = result.milliseconds > 0 ? result.milliseconds : 1;
-    std::printf("\nNodes searched: %llu\n", static_cast<unsigned long long>(result.nodes));
-    std::printf("Nodes/second: %llu\n", static_cast<unsigned long long>(result.nodes * 1000 / std::uint64_t(ms)));
+    const BenchResult result = searchAll(depth, true, interrupted);
+    if (result.completed) {
+        const std::int64_t ms = result.milliseconds > 0 ? result.milliseconds : 1;
+        std::printf("\nNodes searched: %llu\n", static_cast<unsigned long long>(result.nodes));
+        std::printf("Nodes/second: %llu\n", static_cast<unsigned long long>(result.nodes * 1000 / std::uint64_t(ms)));
+    }
     resizeTranspositionTable(restoreMB > 0 ? restoreMB : 1);
     return result;
 }
 
 BenchResult runBenchQuietly(int depth) {
     const int restoreMB = transpositionTableMegabytes();
-    const BenchResult result = searchAll(depth, false);
+    const BenchResult result = searchAll(depth, false, {});
     resizeTranspositionTable(restoreMB > 0 ? restoreMB : 1);
     return result;
 }

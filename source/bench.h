@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 struct BenchResult {
     std::uint64_t nodes = 0;
     std::int64_t milliseconds = 0;
+    bool completed = true;  // false when interrupted
 };
 
 inline constexpr int BENCH_DEFAULT_DEPTH = 8;
@@ -16,7 +18,9 @@ inline constexpr int BENCH_MAX_DEPTH = 20;
 // Searches every position to the given depth, printing one line per position
 // and then "Nodes searched: N" and "Nodes/second: M" straight to standard
 // output. The transposition table keeps its size but is left empty.
-BenchResult runBench(int depth = BENCH_DEFAULT_DEPTH);
+// `interrupted`, when given, is asked at the search's input polls; once it
+// answers true the benchmark ends without the two summary lines.
+BenchResult runBench(int depth = BENCH_DEFAULT_DEPTH, const std::function<bool()>& interrupted = {});
 
 // The same search without printing, for tests.
 BenchResult runBenchQuietly(int depth);

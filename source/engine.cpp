@@ -8,6 +8,7 @@
 #include "log.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "search/params.h"
 #include "search/tt.h"
 #include "startup.h"
 #include "variant.h"
@@ -37,6 +38,13 @@ constexpr std::int64_t INCREMENT_RESERVE_MS = 500;
 constexpr std::uint64_t UNBOUNDED = ~std::uint64_t{0};
 
 std::uint64_t widen(std::int64_t value) { return static_cast<std::uint64_t>(value); }
+
+// The plies in which "go mate N" looks for a mate: 2N - 1 in 64 bits, since N
+// may be any 32-bit number, and never more than a mate score can hold, so
+// that a huge N still asks for a mate rather than for any score at all.
+std::int64_t goMatePlies(std::int32_t moves) {
+    return std::min<std::int64_t>(2 * std::int64_t{moves} - 1, search_params::MAX_SEARCH_PLY);
+}
 
 }  // namespace
 
@@ -113,20 +121,39 @@ void Engine::executeCommand(unsigned code) {
             uci.SendInfoString("Hash of " + std::to_string(uci.hashSizeMB) +
                                " MB could not be allocated, a smaller table is in use");
         break;
-    case CMD_PERFT: {
-        const std::string text = perftDivide(board, uci.perftDepth);
-        std::fwrite(text.data(), 1, text.size(), stdout);
+    case CMD_PERFT:
+        runInterruptible([this](const std::function<bool()>& interrupted) {
+            const std::string text = perftDivide(board, uci.perftDepth, interrupted);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        });
         break;
-    }
     case CMD_EVAL:
         printEvalBreakdown(board);
         break;
     case CMD_BENCH:
-        runBench(uci.benchDepth);
+        runInterruptible([this](const std::function<bool()>& interrupted) { runBench(uci.benchDepth, interrupted); });
         break;
     default:
         break;
     }
+}
+
+void Engine::runInterruptible(const std::function<void(const std::function<bool()>&)>& work) {
+    // Run as "go infinite" runs, so no limit or clock of the last "go" ends
+    // the command; that "go" is put back afterwards for a later "ponderhit".
+    const GoParameters lastGo = goParams;
+    goParams = GoParameters{};
+    goParams.goFlags = GO_UNBOUNDED;
+    goParams.infinite = true;
+    timeAllocated = UNBOUNDED;
+    extraTime = 0;
+    searchStart = clockMs();
+    stopSearch = false;
+    searchState = STATE_SEARCHING;
+    work([this] { return checkInputAndClock(false); });
+    stopSearch = false;
+    searchState = STATE_IDLE;
+    goParams = lastGo;
 }
 
 void Engine::setupPosition() {
@@ -294,10 +321,13 @@ bool Engine::limitReached() const {
     const std::uint32_t flags = goParams.goFlags;
     if ((flags & GO_DEPTH) && completedDepth >= depthLimit) return true;
     if (flags & GO_MATE) {
-        const int plies = 2 * mateLimit - 1;
+        const std::int64_t plies = goMatePlies(mateLimit);
         if (completedDepth >= plies) return true;
         if (completedDepth > 0 && completedScore >= MATE_SCORE - plies) return true;
     }
+    // Nothing is searched past the last iteration: a depth, node or mate
+    // limit it has not reached by then never will be.
+    if ((flags & (GO_DEPTH | GO_NODES | GO_MATE)) && completedDepth >= MAX_ITERATIONS) return true;
     if ((flags & GO_NODES) && nodeCount >= widen(std::max<std::int64_t>(nodesLimit, 0))) return true;
     if (flags & GO_MOVETIME) {
         const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
@@ -314,6 +344,14 @@ bool Engine::deadlinePassed() {
         if (elapsedMs() >= moveTimeLimit - margin) return true;
     }
     return false;
+}
+
+bool Engine::hasReachableEnd() const {
+    if (waitsForStop() || completedDepth >= MAX_ITERATIONS) return false;
+    const std::uint32_t flags = goParams.goFlags;
+    if ((flags & GO_DEPTH) && depthLimit <= MAX_ITERATIONS) return true;
+    if ((flags & GO_MATE) && goMatePlies(mateLimit) <= MAX_ITERATIONS) return true;
+    return (flags & (GO_NODES | GO_MOVETIME)) || timeAllocated != UNBOUNDED;
 }
 
 void Engine::handleLineDuringSearch(const std::string& line) {
@@ -347,15 +385,10 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
         if (const std::optional<std::string> line = uci.ReadInputLine()) {
             handleLineDuringSearch(*line);
         } else {
-            // The GUI has gone. A search that would only end on "stop" ends
-            // now; one with its own end finishes, then the engine exits.
             inputEnded = true;
-            if (waitsForStop()) {
-                stopSearch = true;
-                searchState = STATE_IDLE;
-            }
         }
     }
+    if (inputEnded && !hasReachableEnd()) executeCommand(CMD_STOP);
 
     const std::uint64_t limit = timeAllocated + (betweenIterations ? 0 : extraTime);
     const bool overBudget = timeAllocated != UNBOUNDED && widen(elapsedMs()) > limit;

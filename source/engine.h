@@ -8,6 +8,7 @@
 #include "uci.h"
 
 #include <cstdint>
+#include <functional>
 
 struct Variant;
 
@@ -45,6 +46,12 @@ public:
     // left to the caller, which ends the process).
     unsigned handleOneCommand();
     void setupPosition();
+    // Runs a long command of the developers ("perft", "bench") the way a
+    // search runs: `work` gets a test to ask now and then, which polls the
+    // input through checkInputAndClock, so "isready" is answered, "stop",
+    // "quit" or the end of the input end the command, and other lines wait
+    // until it is done.
+    void runInterruptible(const std::function<void(const std::function<bool()>&)>& work);
     void think();
     void allocateTime();
 
@@ -64,6 +71,12 @@ private:
     // The line after each completed iteration: depth, score, time, nodes.
     void reportIteration(int depth, int score);
     std::int64_t elapsedMs() const;
+    // Whether the search ends by itself at a point it can still reach: a
+    // depth or mate limit within the iterations, a node budget, a move time
+    // or a clock, while iterations remain. Once the input has ended no
+    // "stop" can come, so a search without such an end ends as if "stop"
+    // had come (also one queued behind the end); one with it runs to it.
+    bool hasReachableEnd() const;
     // Handles one line that arrived while a search runs.
     void handleLineDuringSearch(const std::string& line);
     // A legal move for a search that ended without one (a drawn root, a

@@ -1,4 +1,4 @@
-// Comparison helpers shared by the board, perft and protocol tests.
+// Comparison helpers shared by the board, perft and protocol tests and the fuzz targets.
 #pragma once
 
 #include "board/board.h"
@@ -49,4 +49,23 @@ inline ::testing::AssertionResult isLegalBestMove(const std::string& bestmoveLin
     if (!playMoveText(board, move))
         return ::testing::AssertionFailure() << "\"" << move << "\" is not legal in " << fen;
     return ::testing::AssertionSuccess();
+}
+
+// Describes the first way in which the incrementally kept fields (occupancy,
+// square table, material, piece counts, hash key) differ from what a rebuild
+// from the piece sets computes, or the sets themselves are inconsistent.
+inline std::string incrementalDifference(const Board& board) {
+    const Bitboard white = board.bitboards[BB_WHITE], black = board.bitboards[BB_WHITE + BLACK];
+    if (white & black) return "colour sets overlap";
+    if (board.bitboards[BB_OCCUPIED] != (white | black)) return "occupancy";
+    if (board.bitboards[BB_EMPTY] != ~board.bitboards[BB_OCCUPIED]) return "empty set";
+    Bitboard kinds = 0;
+    for (int k = PAWN; k <= KING; ++k) {
+        if (kinds & board.bitboards[k]) return "kind sets overlap";
+        kinds |= board.bitboards[k];
+    }
+    if (kinds != board.bitboards[BB_OCCUPIED]) return "kind sets do not cover the occupancy";
+    Board scratch = board;
+    scratch.rebuild();
+    return boardDifference(board, scratch);
 }

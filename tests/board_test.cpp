@@ -6,7 +6,9 @@
 #include "board/error.h"
 #include "board/gamemoves.h"
 #include "board/limits.h"
+#include "board/perft.h"
 #include "board_helpers.h"
+#include "data_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -160,54 +162,27 @@ TEST(Fen, AcceptedFieldsAndTheirValues) {
     EXPECT_EQ(fromFen("4k/8/8/8/8/8/8/4K w - - 0 1").kingSquare(BLACK), sq("e8"));
 }
 
-TEST(Fen, MalformedOrUnsearchablePositionsAreRejected) {
-    const char* const rejected[] = {
-        // Fields missing or malformed.
-        "8/8/8/8/8/8/8/8 w - -",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR W KQkq - 0 1",
-        "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-        "rnbqkbnr/pppppppp/0/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w K- - 0 1",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w x - 0 1",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e9 0 1",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e 0 1",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - x 1",
-        // Overlong words.
-        "r3k2r/8/8/8/8/8/8/R3K2R w KKKKQQQQkkkkqqqq - 0 1",
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq abcdefgh 0 1",
-        // More than eight ranks or files.
-        "4k3/8/8/8/8/8/8/8/4K3 w - - 0 1",
-        "4k3/8/8/8/8/8/8/4K3/ w - - 0 1",
-        "4k3/8/8/8/8/8/8/4K3p w - - 0 1",
-        "4k3/8/8/8/8/8/8/4K31 w - - 0 1",
-        "4k4/8/8/8/8/8/8/4K3 w - - 0 1",
-        // Kings: missing, doubled.
-        "8/8/8/8/8/8/8/4K3 w - - 0 1",
-        "4k3/8/8/8/8/8/8/8 b - - 0 1",
-        "4k3/8/8/8/8/8/8/3KK3 w - - 0 1",
-        "4k2k/8/8/8/8/8/8/4K3 w - - 0 1",
-        // Pawns where no pawn can stand, or too many of them.
-        "4k3/8/8/8/8/8/8/P3K3 w - - 0 1",
-        "p3k3/8/8/8/8/8/8/4K3 w - - 0 1",
-        "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",
-        "4k3/8/8/8/8/P7/PPPPPPPP/4K3 b - - 0 1",
-        // The side that has just moved is in check: its king could be taken.
-        "4k3/8/8/8/8/8/8/4K2r b - - 0 1",
-        "4k3/3P4/8/8/8/8/8/4K3 w - - 0 1",
-    };
-    for (const char* fen : rejected) EXPECT_TRUE(fenRejected(fen)) << fen;
-    EXPECT_TRUE(fenRejected(std::string(256, '1') + " w - - 0 1"));
-    EXPECT_TRUE(fenRejected(""));
+class RejectedFen : public ::testing::TestWithParam<DataLine> {};
+
+TEST_P(RejectedFen, IsRefusedAndKeepsThePreviousPosition) {
+    const std::vector<std::string> fields = splitFields(GetParam().text);
+    ASSERT_EQ(fields.size(), 2u) << "expected: FEN ; reason";
+    EXPECT_TRUE(fenRejected(fields[0])) << fields[1];
 
     // A rejected FEN leaves the board exactly as it was, game line included.
     Board board;
     for (const char* word : {"e2e4", "c7c5", "g1f3"}) ASSERT_TRUE(playMoveText(board, word));
     const Board before = board;
-    for (const char* fen : rejected) {
-        EXPECT_THROW(board.setFromFen(fen), EngineError);
-        ASSERT_EQ(boardDifference(board, before), "") << fen;
-    }
+    EXPECT_THROW(board.setFromFen(fields[0]), EngineError);
+    EXPECT_EQ(boardDifference(board, before), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, RejectedFen, ::testing::ValuesIn(readDataLines("fen_rejected.txt")));
+
+TEST(Fen, RejectedTextsBeyondTheDataFile) {
+    EXPECT_GE(readDataLines("fen_rejected.txt").size(), 30u);
+    EXPECT_TRUE(fenRejected(std::string(256, '1') + " w - - 0 1"));
+    EXPECT_TRUE(fenRejected(""));
 }
 
 TEST(Fen, ContradictedRightsAndEnPassantSquaresAreDropped) {
@@ -450,6 +425,41 @@ TEST(Generation, FixedOrderAndSpecialMoves) {
     raw.generateMoves(list, count);
     EXPECT_EQ(std::count(list, list + count, makeMove(MOVE_CAPTURE, sq("f6"), sq("e7"), KING)), 1);
     for (int i = 0; i < count; ++i) EXPECT_FALSE(isPromotion(list[i]) && isCapture(list[i]));
+}
+
+// Positions with the most moves known: every generated move fits the list,
+// and the counts are right.
+class MoveCount : public ::testing::TestWithParam<DataLine> {};
+
+TEST_P(MoveCount, GeneratedAndLegalMovesFitTheList) {
+    const std::vector<std::string> fields = splitFields(GetParam().text);
+    ASSERT_EQ(fields.size(), 3u) << "expected: FEN ; generated ; legal";
+    Board board = fromFen(fields[0]);
+    Move list[MAX_MOVES] = {};
+    int count = 0;
+    board.generateMoves(list, count);
+    EXPECT_EQ(count, std::stoi(fields[1]));
+    EXPECT_EQ(perft(board, 1), std::stoull(fields[2]));
+    int captures = 0;
+    board.generateCaptures(list, captures);
+    EXPECT_LE(captures, count);
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, MoveCount, ::testing::ValuesIn(readDataLines("move_counts.txt")));
+
+TEST(Generation, MoveListBoundFollowsFromTheMen) {
+    // The most moves of each kind on an empty board, from the attack tables:
+    // a side has at most a king, nine queens and two of each other piece.
+    Board empty;
+    empty.bitboards[BB_OCCUPIED] = 0;
+    int most[6] = {};
+    for (int kind = KNIGHT; kind <= KING; ++kind)
+        for (Square s = 0; s < 64; ++s)
+            most[kind] = std::max(most[kind], popCount(empty.attacksFrom(s, WHITE, PieceKind(kind))));
+    const int castling = 2;
+    EXPECT_EQ(MOST_PSEUDO_LEGAL_MOVES,
+              most[KING] + castling + 9 * most[QUEEN] + 2 * (most[ROOK] + most[BISHOP] + most[KNIGHT]));
+    EXPECT_GE(MAX_MOVES, MOST_PSEUDO_LEGAL_MOVES);
 }
 
 TEST(MakeMove, DocumentedEffects) {

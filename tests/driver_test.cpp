@@ -242,7 +242,8 @@ TEST(Driver, RejectedFenKeepsThePreviousPosition) {
     Session s;
     s.engine.send("position startpos moves e2e4");
     for (const char* bad : {"position fen 8/8/8/8/8/8/8/8 w - - 0 1", "position fen garbage",
-                            "position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"}) {
+                            "position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
+                            "position fen QQQQQQnk/Q4Qpp/Q5QQ/Q6Q/Q6Q/Q6Q/Q6Q/KQQQQQQQ w - - 0 1 moves a1a2"}) {
         SCOPED_TRACE(bad);
         s.engine.send(bad);
         EXPECT_EQ(s.engine.readLine(), "info string FEN PARSING FAILED");

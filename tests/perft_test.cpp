@@ -88,6 +88,18 @@ TEST(PerftDivide, TextListsLegalMovesInGenerationOrder) {
     EXPECT_NE(checked.find("e1d1: 1\n"), std::string::npos);
     EXPECT_NE(checked.find("\nNodes searched: " + std::to_string(perft(board, 1)) + "\n"), std::string::npos);
 
+    // An interrupted count keeps the moves counted in full and gives no
+    // total; the board is left as it was.
+    const Board start;
+    board = start;
+    int asked = 0;
+    const std::string stopped = perftDivide(board, 5, [&] { return ++asked > 2; });
+    EXPECT_GT(asked, 2);
+    EXPECT_EQ(stopped.find("Nodes searched"), std::string::npos);
+    EXPECT_EQ(expected.rfind(stopped.substr(0, stopped.find(':')), 0), 0u) << stopped;
+    EXPECT_EQ(boardDifference(board, start), "");
+    EXPECT_EQ(perftDivide(board, 3, [] { return false; }), perftDivide(board, 3));
+
     board.setFromFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
     const std::string free = perftDivide(board, 2);
     EXPECT_NE(free.find("e1g1: "), std::string::npos);
@@ -98,23 +110,6 @@ TEST(PerftDivide, TextListsLegalMovesInGenerationOrder) {
 // ---------------------------------------------------------------------------
 // Round trips
 // ---------------------------------------------------------------------------
-
-// The incrementally kept fields must equal what a rebuild computes.
-std::string incrementalDifference(const Board& board) {
-    const Bitboard white = board.bitboards[BB_WHITE], black = board.bitboards[BB_WHITE + BLACK];
-    if (white & black) return "colour sets overlap";
-    if (board.bitboards[BB_OCCUPIED] != (white | black)) return "occupancy";
-    if (board.bitboards[BB_EMPTY] != ~board.bitboards[BB_OCCUPIED]) return "empty set";
-    Bitboard kinds = 0;
-    for (int k = PAWN; k <= KING; ++k) {
-        if (kinds & board.bitboards[k]) return "kind sets overlap";
-        kinds |= board.bitboards[k];
-    }
-    if (kinds != board.bitboards[BB_OCCUPIED]) return "kind sets do not cover the occupancy";
-    Board scratch = board;
-    scratch.rebuild();
-    return boardDifference(board, scratch);
-}
 
 struct WalkStats {
     std::uint64_t moves = 0, castles = 0, enPassant = 0, promotions = 0, promotionCaptures = 0, nulls = 0;

@@ -1,6 +1,7 @@
 // The protocol as a GUI sees it: the built programs driven through pipes in
 // a temporary working directory.
 #include "board_helpers.h"
+#include "data_lines.h"
 #include "engine_process.h"
 #include "uci.h"
 
@@ -155,6 +156,36 @@ TEST(Protocol, CrLfLinesAndAnUnfinishedLineDuringASearch) {
     engine.send("quit");
     EXPECT_EQ(engine.waitForExit(), 0);
 }
+
+class ClosedInput : public ::testing::TestWithParam<DataLine> {};
+
+TEST_P(ClosedInput, QueuedCommandsRunAndTheEngineExits) {
+    const std::vector<std::string> fields = splitFields(GetParam().text);
+    std::vector<std::string> commands;
+    for (std::size_t start = 0, bar = 0; bar != std::string::npos; start = bar + 3) {
+        bar = fields[0].find(" | ", start);
+        commands.push_back(fields[0].substr(start, bar == std::string::npos ? bar : bar - start));
+    }
+    for (const std::string& program : {ostrel64, ostrel32}) {
+        SCOPED_TRACE(program);
+        TemporaryDirectory dir;
+        EngineProcess engine(program, dir.path());
+        for (const std::string& command : commands) engine.send(command);
+        engine.closeInput();
+        std::vector<std::string> lines;
+        while (std::optional<std::string> line = engine.readLine()) lines.push_back(*line);
+        EXPECT_EQ(engine.waitForExit(), 0);
+        for (std::size_t i = 1; i < fields.size(); ++i) {
+            const std::size_t blank = fields[i].find(' ');
+            const std::string prefix = fields[i].substr(blank + 1);
+            const auto count = std::count_if(lines.begin(), lines.end(),
+                                             [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+            EXPECT_EQ(count, std::stol(fields[i].substr(0, blank))) << "lines beginning with \"" << prefix << "\"";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, ClosedInput, ::testing::ValuesIn(readDataLines("closed_input.txt")));
 
 TEST(Protocol, OverlongLineIsCutAndItsRestDiscarded) {
     TemporaryDirectory dir;

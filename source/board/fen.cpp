@@ -1,6 +1,7 @@
 // Setting the board from a FEN text. Besides malformed fields, positions
 // that the search could not handle safely are refused (missing or extra
-// kings, a king that can be taken, impossible pawns), and castling rights
+// kings, a king that can be taken, impossible pawns, more men or promoted
+// pieces than a game can give a side), and castling rights
 // or an en-passant square that the position contradicts are dropped.
 #include "board/board.h"
 #include "board/error.h"
@@ -93,6 +94,20 @@ bool plausibleEpSquare(const Board& board, Square ep) {
     const Square startSquare = mover == BLACK ? ep + 8 : ep - 8;
     if (!(board.pieces(mover, PAWN) & squareBit(pawnSquare))) return false;
     return !(board.bitboards[BB_OCCUPIED] & (squareBit(ep) | squareBit(startSquare)));
+}
+
+// Whether a game can have given the side these men: at most sixteen, and no
+// more pieces beyond the original set than pawns it has lost (each is a
+// promotion). Moves keep this true, and the size of every move list relies
+// on it (MAX_MOVES).
+bool reachableMen(const Board& board, Colour side) {
+    if (popCount(board.colourSet(side)) > MEN_PER_SIDE) return false;
+    int promoted = 0;
+    for (int kind = KNIGHT; kind <= QUEEN; ++kind) {
+        const int extra = popCount(board.pieces(side, PieceKind(kind))) - ORIGINAL_MEN[kind];
+        if (extra > 0) promoted += extra;
+    }
+    return promoted <= ORIGINAL_MEN[PAWN] - popCount(board.pieces(side, PAWN));
 }
 
 }  // namespace
@@ -198,8 +213,9 @@ void Board::setFromFen(std::string text) {
 
     // Step 9: positions the engine cannot search. No square may be claimed
     // twice (the kind sets must partition the occupancy), each side needs
-    // exactly one king, pawns cannot stand on the first or last rank, and no
-    // side can have more than eight pawns (pawn-count tables end there).
+    // exactly one king, pawns cannot stand on the first or last rank, no
+    // side can have more than eight pawns (pawn-count tables end there), and
+    // its men must be ones a game can give it.
     int claims = 0;
     Bitboard kinds = 0;
     for (int k = PAWN; k <= KING; ++k) {
@@ -214,6 +230,7 @@ void Board::setFromFen(std::string text) {
     if (popCount(parsed.pieces(WHITE, PAWN)) > MAX_PAWNS_PER_SIDE ||
         popCount(parsed.pieces(BLACK, PAWN)) > MAX_PAWNS_PER_SIDE)
         throw EngineError(FEN_FAILED);
+    if (!reachableMen(parsed, WHITE) || !reachableMen(parsed, BLACK)) throw EngineError(FEN_FAILED);
 
     // Step 10: rights whose king or rook is not at home could only produce
     // castling moves that carry pieces which are not there; drop them.

@@ -18,6 +18,10 @@ inline constexpr std::size_t FEN_EP_MAX = 7;
 
 // Most pawns a side can have; pawn-count tables of the evaluation end there.
 inline constexpr int MAX_PAWNS_PER_SIDE = 8;
+// The men a side starts with, by kind (pawn, knight, bishop, rook, queen,
+// king). Every piece of a kind beyond these is a promoted pawn.
+inline constexpr int MEN_PER_SIDE = 16;
+inline constexpr int ORIGINAL_MEN[6] = {8, 2, 2, 2, 1, 1};
 
 // Game moves stay on the history so the search sees repetitions. Once a game
 // has more than GAME_HISTORY_TRIGGER plies on it, the history is cut down to

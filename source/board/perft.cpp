@@ -1,13 +1,55 @@
 #include "board/perft.h"
 
-std::uint64_t perft(Board& board, int depth) {
+namespace {
+
+// Positions one move before the leaves between two questions to the
+// interruption test: a few milliseconds of counting.
+constexpr int PERFT_POLL_INTERVAL = 4096;
+
+struct NeverInterrupted {
+    bool poll() { return false; }
+    bool stopped() const { return false; }
+};
+
+// Asks the caller's test once in PERFT_POLL_INTERVAL polls, and keeps the
+// answer once it is yes.
+class InterruptionPoll {
+public:
+    explicit InterruptionPoll(const std::function<bool()>& interrupted) : interrupted_(interrupted) {}
+    bool poll() {
+        if (stopped_ || --untilAsked_ > 0) return stopped_;
+        untilAsked_ = PERFT_POLL_INTERVAL;
+        stopped_ = interrupted_ && interrupted_();
+        return stopped_;
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    const std::function<bool()>& interrupted_;
+    int untilAsked_ = PERFT_POLL_INTERVAL;
+    bool stopped_ = false;
+};
+
+// Polls in the positions one move before the leaves; every node above them
+// only looks whether the count has been stopped, so it unwinds at once.
+template <class Poll>
+std::uint64_t countLeaves(Board& board, int depth, Poll& poll) {
     if (depth <= 0) return 1;
+    if (depth == 1 ? poll.poll() : poll.stopped()) return 0;
     std::uint64_t leaves = 0;
-    forEachLegalMove(board, [&](Move) { leaves += perft(board, depth - 1); });
+    forEachLegalMove(board, [&](Move) { leaves += countLeaves(board, depth - 1, poll); });
     return leaves;
 }
 
-std::string perftDivide(Board& board, int depth) {
+}  // namespace
+
+std::uint64_t perft(Board& board, int depth) {
+    NeverInterrupted never;
+    return countLeaves(board, depth, never);
+}
+
+std::string perftDivide(Board& board, int depth, const std::function<bool()>& interrupted) {
+    InterruptionPoll poll(interrupted);
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
@@ -17,8 +59,9 @@ std::string perftDivide(Board& board, int depth) {
         // The text depends on the side to move, so take it before the move.
         const std::string moveText = moveToText(list[i], board);
         if (!makeMoveIfLegal(board, list[i])) continue;
-        const std::uint64_t leaves = perft(board, depth - 1);
+        const std::uint64_t leaves = countLeaves(board, depth - 1, poll);
         board.unmakeMove(list[i]);
+        if (poll.stopped()) return text;
         total += leaves;
         text += moveText + ": " + std::to_string(leaves) + "\n";
     }

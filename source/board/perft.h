@@ -5,6 +5,7 @@
 #include "board/board.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Number of legal move sequences of the given length from the position.
@@ -12,4 +13,7 @@ std::uint64_t perft(Board& board, int depth);
 
 // The developers' "perft N" output: one "<move>: <count>" line per legal
 // move in generation order, a blank line, then "Nodes searched: <total>".
-std::string perftDivide(Board& board, int depth);
+// `interrupted`, when given, is asked every few thousand positions; once it
+// answers true the count ends and the text holds only the moves counted in
+// full, without the total.
+std::string perftDivide(Board& board, int depth, const std::function<bool()>& interrupted = {});

@@ -108,7 +108,18 @@ constexpr bool isCastling(Move m) { return moveKind(m) == MOVE_CASTLE_SHORT || m
 constexpr PieceKind promotedKind(Move m) { return PieceKind((m & 3) + 1); }
 
 // A move list as every caller holds it: on the stack, never more than this.
-inline constexpr int MAX_MOVES = 256;
+// The lists hold pseudo-legal moves (king moves into check, castling through
+// check and moves of pinned men included), so the bound comes from the men
+// alone. The FEN reader admits no side with more than sixteen men or with
+// more pieces beyond the original set than pawns it has lost, and no move
+// changes that. A side then has at most a king, nine queens and two each of
+// rooks, bishops and knights (a pawn has at most 12 moves, fewer than any
+// queen). On an otherwise empty board each has at most 8, 27, 14, 13 and 8
+// moves; with the two castling moves that is 323. The largest counts known
+// for legal positions are 218, so the bound is far from reached, but nothing
+// smaller is proved for pseudo-legal moves.
+inline constexpr int MOST_PSEUDO_LEGAL_MOVES = 8 + 9 * 27 + 2 * 14 + 2 * 13 + 2 * 8 + 2;
+inline constexpr int MAX_MOVES = MOST_PSEUDO_LEGAL_MOVES;
 
 // Castling rights bits of HistoryEntry::ooStatus.
 inline constexpr std::uint8_t CASTLE_WHITE_SHORT = 1;
