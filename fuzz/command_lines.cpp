@@ -27,10 +27,6 @@ constexpr std::int32_t SEARCH_NODES = 2000;
 constexpr int MAX_PERFT_DEPTH = 2;
 constexpr int MAX_HASH_MB = 4;
 
-// The read end of a pipe nobody writes to: the engine polls it during
-// searches and finds nothing, as with a GUI that stays silent.
-int silentInput = -1;
-
 bool hasLegalMove(Board& board) {
     bool found = false;
     forEachLegalMove(board, [&](Move) { found = true; });
@@ -86,8 +82,11 @@ void search(Engine& engine) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     prepareFuzzTarget();
+    // Standard input becomes the read end of a pipe nobody writes to (the
+    // write end stays open): the engine polls it during searches and finds
+    // nothing, as with a GUI that stays silent.
     int fds[2];
-    if (pipe(fds) == 0) silentInput = fds[0];  // the write end stays open
+    if (pipe(fds) == 0) dup2(fds[0], 0);
     return 0;
 }
 
@@ -99,7 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     goParams = GoParameters{};
     stopSearch = false;
     Engine engine;
-    engine.uci.input = InputReader(silentInput);
 
     const std::string text(reinterpret_cast<const char*>(data), size);
     int lines = 0;

@@ -399,7 +399,8 @@ def check_bestmove(oracle, position, line):
     best = words[1] if len(words) > 1 else ""
     legal = oracle.legal(fen, moves)
     if not legal:
-        return None if best == "" else "%s with no legal move" % line
+        # The protocol's null move: the game is over (mate or stalemate).
+        return None if line == "bestmove 0000" else "%s with no legal move" % line
     if best not in legal:
         return "%s: the best move is not legal after %s moves %s" % (line, fen, " ".join(moves))
     if len(words) >= 4 and words[2] == "ponder":
