@@ -27,3 +27,4 @@ echo "== Fuzzers, briefly (fixed seed and number of inputs)"
 ./scripts/fuzz.sh --quick
 
 echo "== All tests passed"
+./scripts/count-lines.sh
