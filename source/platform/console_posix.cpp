@@ -35,22 +35,10 @@ void InputReader::fill() {
     }
 }
 
-bool InputReader::lineAvailable() {
-    if (!lines_.hasLine()) fill();
-    return lines_.hasLine() || ended_;
-}
-
 void InputReader::waitForInput(int timeoutMs) {
     if (lineAvailable()) return;
     pollfd p{int(handle_), POLLIN, 0};
     poll(&p, 1, timeoutMs);
-}
-
-std::optional<std::string> InputReader::readLine() {
-    if (!lines_.hasLine()) fill();
-    if (std::optional<std::string> line = lines_.takeLine()) return line;
-    if (ended_) return lines_.takeUnfinished();
-    return std::nullopt;
 }
 
 void prepareStandardOutput() {

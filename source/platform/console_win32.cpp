@@ -177,11 +177,6 @@ void InputReader::fill() {
     }
 }
 
-bool InputReader::lineAvailable() {
-    if (!lines_.hasLine()) fill();
-    return lines_.hasLine() || ended_;
-}
-
 void InputReader::waitForInput(int timeoutMs) {
     if (lineAvailable()) return;
     if (!isPipe_) {
@@ -200,13 +195,6 @@ void InputReader::waitForInput(int timeoutMs) {
         Sleep(PIPE_POLL_MS);
         if (lineAvailable()) return;
     }
-}
-
-std::optional<std::string> InputReader::readLine() {
-    if (!lines_.hasLine()) fill();
-    if (std::optional<std::string> line = lines_.takeLine()) return line;
-    if (ended_) return lines_.takeUnfinished();
-    return std::nullopt;
 }
 
 void prepareStandardOutput() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
