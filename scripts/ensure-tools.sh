@@ -10,6 +10,10 @@ command -v make >/dev/null 2>&1 || missing+=(make)
 if [ "${1:-}" = "--with-tests" ] && [ ! -f /usr/include/gtest/gtest.h ]; then
   missing+=(libgtest-dev)
 fi
+# Speed scripts only: Stockfish serves as a perft yardstick.
+if [ "${1:-}" = "--with-stockfish" ] && [ ! -x /usr/games/stockfish ] && ! command -v stockfish >/dev/null 2>&1; then
+  missing+=(stockfish)
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}" >&2
