@@ -79,9 +79,11 @@ run_timed() {
   start=$EPOCHREALTIME
   run_out=$(/usr/bin/time -f "%U %S" -o "$work/cpu" "$@")
   end=$EPOCHREALTIME
-  run_wall=$(echo "$end - $start" | bc -l)
+  run_wall=$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}')
   run_cpu=$(awk '{print $1 + $2}' "$work/cpu")
 }
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.6f", a / b}'; }
 
 # Median, min and max of the numbers on standard input.
 summary() {
@@ -104,8 +106,8 @@ for program in $programs; do
     run_timed "$dirB/$program" bench $depth
     wallB=$run_wall cpuB=$run_cpu
     nodesB=$(printf '%s\n' "$run_out" | sed -n 's/^Nodes searched: //p')
-    wr=$(echo "$wallB / $wallA" | bc -l)
-    cr=$(echo "$cpuB / $cpuA" | bc -l)
+    wr=$(ratio "$wallB" "$wallA")
+    cr=$(ratio "$cpuB" "$cpuA")
     wall_ratios+="$wr"$'\n'
     cpu_ratios+="$cr"$'\n'
     printf "pair %d: A %.3f s (cpu %.2f)  B %.3f s (cpu %.2f)  wall ratio %.3f  cpu ratio %.3f  nodes %s / %s\n" \
@@ -129,7 +131,7 @@ if [ "$with_eval" = 1 ]; then
     for program in ostrel64 ostrel32; do
       a=$(printf '%s\n' "$outA" | sed -n "s/^evaluate $program: \([0-9.]*\) ns.*/\1/p")
       b=$(printf '%s\n' "$outB" | sed -n "s/^evaluate $program: \([0-9.]*\) ns.*/\1/p")
-      r=$(echo "$b / $a" | bc -l)
+      r=$(ratio "$b" "$a")
       var="ratios_$program"
       declare "$var=${!var}$r"$'\n'
       line+=$(printf "  %s A %.1f ns B %.1f ns ratio %.3f" "$program" "$a" "$b" "$r")
