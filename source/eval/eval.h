@@ -33,6 +33,13 @@ int getRookFileScore(const Board& board);
 int getMobilityScore(const Board& board, int phase);
 int getPawnScore(const Board& board, int phase);
 int getKingAttackScore(const Board& board, int phase);
+// Mobility and king attack together: both read the same attack set of every
+// piece, so evaluate() computes them in one pass.
+struct PieceActivity {
+    int mobility = 0;
+    int kingAttack = 0;
+};
+PieceActivity getPieceActivity(const Board& board, int phase);
 int getPawnShieldScore(const Board& board, int phase, bool debug);
 
 // Prints the pawn-shield analysis (phase 256, debug on) inside the board picture.
