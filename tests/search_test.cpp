@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -442,6 +444,50 @@ TEST_F(SearchTest, StaticExchangeAndOrderingKeys) {
         EXPECT_GE(moveScore(list[i - 1]), moveScore(list[i]));
         EXPECT_GT(list[i - 1], list[i]);
     }
+}
+
+// The picker must hand out exactly the sequence of one full ordering, keys
+// included, whatever the hash move and killers. Walks the perft positions
+// two plies deep, taking the hash move and killers from each list in turn
+// (a killer from another position too, which may or may not be in the list).
+void compareWithFullOrdering(Board& board, int depth, int& compared) {
+    Move generated[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(generated, count);
+    const int ply = 7;
+    Move ordered[MAX_MOVES], picked[MAX_MOVES];
+    for (int scenario = 0; scenario < 4 && count > 0; ++scenario) {
+        const Move hashMove = scenario == 3 ? NO_MOVE : generated[(compared + scenario) % count];
+        const Move stale = killerMoves[ply][0];
+        for (int slot = 0; slot < KILLER_SLOTS; ++slot) killerMoves[ply][slot] = generated[(compared * 7 + slot * 5) % count];
+        if (scenario == 1) killerMoves[ply][2] = stale;
+        std::copy(generated, generated + count, ordered);
+        std::copy(generated, generated + count, picked);
+        orderMoves(board, ordered, count, hashMove, ply);
+        MovePicker picker(board, picked, count, hashMove, ply);
+        int n = 0;
+        for (Move move; picker.next(move);) {
+            ASSERT_LT(n, count);
+            ASSERT_EQ(move, ordered[n]) << "move " << n << " of " << count;
+            ++n;
+        }
+        ASSERT_EQ(n, count);
+        ++compared;
+    }
+    if (depth == 0) return;
+    forEachLegalMove(board, [&](Move) { compareWithFullOrdering(board, depth - 1, compared); });
+}
+
+TEST_F(SearchTest, MovePickerGivesTheOrderOfOneFullSort) {
+    std::ifstream in(std::string(OSTREL_DATA_DIR) + "/perft.epd");
+    int compared = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        Board board = fromFen(line.substr(0, line.find(';')));
+        compareWithFullOrdering(board, 2, compared);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(compared, 40000);
 }
 
 TEST_F(SearchTest, KillerSlots) {

@@ -180,11 +180,12 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     }
 
     // Step 10: the moves, in the order they will be tried.
+    // The list needs no clearing: the generator writes every entry it counts.
     const int alpha0 = alpha;
-    Move list[MAX_MOVES] = {};
+    Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
-    orderMoves(board, list, count, hashMove, ply);
+    MovePicker picker(board, list, count, hashMove, ply);
 
     Move bestMove = NO_MOVE;
     int searchedCount = 0;
@@ -192,9 +193,7 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     const Bitboard seventhRank = side == WHITE ? SEVENTH_RANK_WHITE : SEVENTH_RANK_BLACK;
 
     // Step 11: the move loop.
-    for (int i = 0; i < count; ++i) {
-        const Move move = list[i];
-
+    for (Move move; picker.next(move);) {
         // 11.1: castling through or out of check is illegal.
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
 
