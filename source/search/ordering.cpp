@@ -40,16 +40,19 @@ void storeKiller(Move move, int ply) {
 namespace {
 
 // Every man of either colour that attacks the square on the given occupancy.
-Bitboard attackersOf(const Board& board, Square to, Bitboard occupancy) {
+// The slider lookups are skipped when no slider of the kind stands on the
+// square's lines at all.
+Bitboard attackersOf(const Board& board, Square to, Bitboard occupancy, Bitboard diagonalSliders,
+                     Bitboard straightSliders) {
     const Bitboard* bb = board.bitboards;
-    const Bitboard diagonalSliders = bb[BISHOP] | bb[QUEEN];
-    const Bitboard straightSliders = bb[ROOK] | bb[QUEEN];
     // A white pawn attacks `to` from the squares a black pawn on `to` would attack, and vice versa.
-    const Bitboard pawns = (pawnAttacks[to][BLACK] & bb[PAWN] & bb[BB_WHITE]) |
-                           (pawnAttacks[to][WHITE] & bb[PAWN] & bb[BB_WHITE + BLACK]);
-    const Bitboard attackers = pawns | (knightAttacks[to] & bb[KNIGHT]) | (kingAttacks[to] & bb[KING]) |
-                               (bishopAttacks(occupancy, to) & diagonalSliders) |
-                               (rookAttacks(occupancy, to) & straightSliders);
+    Bitboard attackers = (pawnAttacks[to][BLACK] & bb[PAWN] & bb[BB_WHITE]) |
+                         (pawnAttacks[to][WHITE] & bb[PAWN] & bb[BB_WHITE + BLACK]) |
+                         (knightAttacks[to] & bb[KNIGHT]) | (kingAttacks[to] & bb[KING]);
+    if ((diagonalMask[to] | antiDiagonalMask[to]) & diagonalSliders & occupancy)
+        attackers |= bishopAttacks(occupancy, to) & diagonalSliders;
+    if ((rankMask[to] | fileMask[to]) & straightSliders & occupancy)
+        attackers |= rookAttacks(occupancy, to) & straightSliders;
     return attackers & occupancy;
 }
 
@@ -89,7 +92,9 @@ int staticExchange(const Board& board, Move move) {
     // Step 3: the moving man has left its square; everything that now bears
     // on the destination, sliders behind it included, may join in.
     occupancy &= ~squareBit(from);
-    Bitboard attackers = attackersOf(board, to, occupancy);
+    const Bitboard diagonalSliders = board.bitboards[BISHOP] | board.bitboards[QUEEN];
+    const Bitboard straightSliders = board.bitboards[ROOK] | board.bitboards[QUEEN];
+    Bitboard attackers = attackersOf(board, to, occupancy, diagonalSliders, straightSliders);
 
     // Step 4: the first entry of the swap list is what the move itself wins.
     // A promotion still counts as the pawn that stands there.
@@ -103,8 +108,8 @@ int staticExchange(const Board& board, Move move) {
     if (!(attackers & board.colourSet(toCapture))) return gain[0];
 
     // Step 6: alternate recaptures with the least valuable man each time.
-    const Bitboard diagonalSliders = board.bitboards[BISHOP] | board.bitboards[QUEEN];
-    const Bitboard straightSliders = board.bitboards[ROOK] | board.bitboards[QUEEN];
+    const Bitboard diagonalLines = diagonalMask[to] | antiDiagonalMask[to];
+    const Bitboard straightLines = rankMask[to] | fileMask[to];
     for (;;) {
         Square square = 0;
         PieceKind kind = EMPTY;
@@ -115,9 +120,12 @@ int staticExchange(const Board& board, Move move) {
         onSquare = kind;
 
         // The recapturing man leaves its square: sliders lined up behind it
-        // (x-ray) now see the destination too.
-        occupancy &= ~squareBit(square);
-        attackers |= (bishopAttacks(occupancy, to) & diagonalSliders) | (rookAttacks(occupancy, to) & straightSliders);
+        // (x-ray) now see the destination too. Only the line through the
+        // square it left can open; a knight opens none.
+        const Bitboard left = squareBit(square);
+        occupancy &= ~left;
+        if (diagonalLines & left) attackers |= bishopAttacks(occupancy, to) & diagonalSliders;
+        else if (straightLines & left) attackers |= rookAttacks(occupancy, to) & straightSliders;
         attackers &= occupancy;
 
         toCapture = opponent(toCapture);

@@ -42,8 +42,8 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
         if (standPat > alpha) alpha = standPat;
     }
 
-    // Step 2.
-    Move list[MAX_MOVES] = {};
+    // Step 2. The list needs no clearing: the generators write every entry they count.
+    Move list[MAX_MOVES];
     int count = 0;
     int searchable = 0;
 
