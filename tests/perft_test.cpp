@@ -134,6 +134,7 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
+    std::uint64_t legal = 0;
     for (int i = 0; i < count && stats.failure.empty(); ++i) {
         const Move move = list[i];
         const std::string text = moveToText(move, board);
@@ -144,7 +145,9 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
         board.unmakeMove(move);
         if (std::string d = boardDifference(board, before); !d.empty()) stats.failure = "unmake " + text + ": " + d;
 
-        if (depth > 1 && makeMoveIfLegal(board, move)) {
+        if (!makeMoveIfLegal(board, move)) continue;
+        ++legal;
+        if (depth > 1) {
             switch (moveKind(move)) {
             case MOVE_CASTLE_SHORT:
             case MOVE_CASTLE_LONG: ++stats.castles; break;
@@ -153,9 +156,11 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
                 if (isPromotion(move)) ++(isCapture(move) ? stats.promotionCaptures : stats.promotions);
             }
             checkedWalk(board, depth - 1, stats);
-            board.unmakeMove(move);
         }
+        board.unmakeMove(move);
     }
+    // Perft counts the last ply without making the moves: it must agree.
+    if (stats.failure.empty() && perft(board, 1) != legal) stats.failure = "perft 1 differs from the moves made";
 }
 
 TEST(MakeUnmake, EveryMoveOfAWalkRestoresTheBoardAndKeepsTheHash) {
