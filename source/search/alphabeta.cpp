@@ -1,3 +1,4 @@
+#include "board/legality.h"
 #include "eval/eval.h"
 #include "search/nodes.h"
 #include "search/ordering.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 using namespace search_params;
 
@@ -186,6 +188,8 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     int count = 0;
     board.generateMoves(list, count);
     MovePicker picker(board, list, count, hashMove, ply);
+    std::optional<LegalityTest> legality;
+    if (inCheck) legality.emplace(board);
 
     Move bestMove = NO_MOVE;
     int searchedCount = 0;
@@ -228,10 +232,16 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
             }
 
             // 11.2: pseudo-legal moves that leave the king attacked are dropped.
-            board.makeMove(move);
-            if (board.isAttacked(side, board.kingSquare(side))) {
-                board.unmakeMove(move);
-                continue;
+            // In check most moves are illegal: those are settled without
+            // being made (but still counted as the nodes they would be).
+            if (inCheck) {
+                if (!legality->makeIfLegal(board, move)) continue;
+            } else {
+                board.makeMove(move);
+                if (board.isAttacked(side, board.kingSquare(side))) {
+                    board.unmakeMove(move);
+                    continue;
+                }
             }
 
             // 11.3: search it.
