@@ -24,85 +24,93 @@ struct SideActivity {
 template <Colour Us>
 SideActivity sideActivity(const Board& board, Bitboard bishopBlockers, Bitboard rookBlockers, Bitboard queenBlockers) {
     constexpr Colour Them = Us == WHITE ? BLACK : WHITE;
-    const Bitboard own = board.colourSet(Us);
+    const Bitboard notOwn = ~board.colourSet(Us);
     const Square target = board.kingSquare(Them);
     const Bitboard zone = kingZone[target];
-    SideActivity side;
+    const std::uint8_t* distance = manhattanDistance[target];  // symmetric: [target][square] = [square][target]
+    int mobilityMg = 0, mobilityEg = 0, distanceSum = 0;
     int attackers = 0, knightAttackers = 0, queenAttackers = 0, hits = 0;
 
     // Pawns only attack the king. Every pawn on or beside the king's file
     // pays its distance; the two capture directions are counted as sets,
     // which gives the same hits as pawn after pawn (no two pawns share a
     // target in one direction).
-    for (Bitboard near = board.pieces(Us, PAWN) & (fileMask[target] | adjacentFilesMask[target]); near;)
-        side.distanceSum -= manhattanDistance[popLowest(near)][target];
     const Bitboard pawns = board.pieces(Us, PAWN);
+    for (Bitboard near = pawns & (fileMask[target] | adjacentFilesMask[target]); near;)
+        distanceSum -= distance[popLowest(near)];
     const Bitboard towardH = Us == WHITE ? (pawns & ~FILE_H) << 9 : (pawns & ~FILE_H) >> 7;
     const Bitboard towardA = Us == WHITE ? (pawns & ~FILE_A) << 7 : (pawns & ~FILE_A) >> 9;
     const int pawnHits = popCount(towardH & zone) + popCount(towardA & zone);
     hits += pawnHits;
     const int pawnFlag = pawnHits != 0;
 
-    // A piece that cannot move at all pays a fixed penalty instead of
-    // earning per square.
-    auto mobility = [&](int n, int perSquareMg, int perSquareEg, int trapped) {
-        if (n) {
-            side.mobilityMg += perSquareMg * n;
-            side.mobilityEg += perSquareEg * n;
-        } else {
-            side.mobilityMg += trapped;
-            side.mobilityEg += trapped;
-        }
-    };
-    // Each piece pays its distance to the king and, when it hits the zone,
-    // counts as an attacker with its hits.
-    auto attack = [&](Square square, Bitboard attacks) {
-        side.distanceSum -= manhattanDistance[square][target];
-        const Bitboard hit = attacks & zone;
-        if (!hit) return false;
-        ++attackers;
-        hits += popCount(hit);
-        return true;
-    };
-
+    // For each piece: n reachable squares earn their weights, and a piece
+    // that cannot move at all pays a fixed penalty instead; it pays its
+    // distance to the king and, when it hits the zone, counts as an
+    // attacker with its hits.
     for (Bitboard set = board.pieces(Us, KNIGHT); set;) {
         const Square square = popLowest(set);
         const Bitboard attacks = knightAttacks[square];
-        mobility(popCount(attacks & ~own), KNIGHT_MOB_MG, KNIGHT_MOB_EG, KNIGHT_TRAPPED);
-        if (attack(square, attacks)) ++knightAttackers;
+        const int n = popCount(attacks & notOwn);
+        mobilityMg += n ? KNIGHT_MOB_MG * n : KNIGHT_TRAPPED;
+        mobilityEg += n ? KNIGHT_MOB_EG * n : KNIGHT_TRAPPED;
+        distanceSum -= distance[square];
+        if (const int hit = popCount(attacks & zone)) {
+            attackers += 1;
+            knightAttackers += 1;
+            hits += hit;
+        }
     }
     for (Bitboard set = board.pieces(Us, BISHOP); set;) {
         const Square square = popLowest(set);
         const Bitboard attacks = bishopAttacks(bishopBlockers, square);
-        const int n = popCount(attacks & ~own);
-        mobility(n, BISHOP_MOB_MG, BISHOP_MOB_EG, BISHOP_TRAPPED);
+        const int n = popCount(attacks & notOwn);
         if (n) {
             // Its reach through the pawn chains alone, empty squares and pawns alike.
             const int p = popCount(bishopAttacks(board.bitboards[PAWN], square));
-            side.mobilityMg += BISHOP_PAWN_MOB_MG * p;
-            side.mobilityEg += BISHOP_PAWN_MOB_EG * p;
+            mobilityMg += BISHOP_MOB_MG * n + BISHOP_PAWN_MOB_MG * p;
+            mobilityEg += BISHOP_MOB_EG * n + BISHOP_PAWN_MOB_EG * p;
+        } else {
+            mobilityMg += BISHOP_TRAPPED;
+            mobilityEg += BISHOP_TRAPPED;
         }
-        attack(square, attacks);
+        distanceSum -= distance[square];
+        if (const int hit = popCount(attacks & zone)) {
+            attackers += 1;
+            hits += hit;
+        }
     }
     for (Bitboard set = board.pieces(Us, ROOK); set;) {
         const Square square = popLowest(set);
         const Bitboard attacks = rookAttacks(rookBlockers, square);
-        mobility(popCount(attacks & ~own), ROOK_MOB_MG, ROOK_MOB_EG, ROOK_TRAPPED);
-        attack(square, attacks);
+        const int n = popCount(attacks & notOwn);
+        mobilityMg += n ? ROOK_MOB_MG * n : ROOK_TRAPPED;
+        mobilityEg += n ? ROOK_MOB_EG * n : ROOK_TRAPPED;
+        distanceSum -= distance[square];
+        if (const int hit = popCount(attacks & zone)) {
+            attackers += 1;
+            hits += hit;
+        }
     }
     for (Bitboard set = board.pieces(Us, QUEEN); set;) {
         const Square square = popLowest(set);
         const Bitboard attacks = queenAttacks(queenBlockers, square);
-        mobility(popCount(attacks & ~own), QUEEN_MOB_MG, QUEEN_MOB_EG, QUEEN_TRAPPED);
-        if (attack(square, attacks)) ++queenAttackers;
+        const int n = popCount(attacks & notOwn);
+        mobilityMg += n ? QUEEN_MOB_MG * n : QUEEN_TRAPPED;
+        mobilityEg += n ? QUEEN_MOB_EG * n : QUEEN_TRAPPED;
+        distanceSum -= distance[square];
+        if (const int hit = popCount(attacks & zone)) {
+            attackers += 1;
+            queenAttackers += 1;
+            hits += hit;
+        }
     }
 
     // Knights weigh double and queens triple in the attacker count; pawns
     // together count as one attacker.
     const int weight =
         attackers + KNIGHT_ATTACKER_EXTRA * knightAttackers + QUEEN_ATTACKER_EXTRA * queenAttackers + pawnFlag;
-    side.attackUnits = weight * hits;
-    return side;
+    return SideActivity{mobilityMg, mobilityEg, distanceSum, weight * hits};
 }
 
 }  // namespace
