@@ -274,20 +274,25 @@ int getBadBishopScore(const Board& board, int phase) {
     return blend(mg, eg, phase);
 }
 
+namespace {
+
+// The files (as a set of whole files) on which the set has a man.
+Bitboard filesOf(Bitboard set) {
+    set |= set >> 8;
+    set |= set >> 16;
+    set |= set >> 32;
+    return (set & 0xFF) * 0x0101010101010101ULL;
+}
+
+}  // namespace
+
 int getRookFileScore(const Board& board) {
-    const Bitboard whitePawns = board.pieces(WHITE, PAWN), blackPawns = board.pieces(BLACK, PAWN);
+    const Bitboard whiteFiles = filesOf(board.pieces(WHITE, PAWN)), blackFiles = filesOf(board.pieces(BLACK, PAWN));
     const Bitboard whiteRooks = board.pieces(WHITE, ROOK), blackRooks = board.pieces(BLACK, ROOK);
-    int score = 0;
-    for (int file = 0; file < 8; ++file) {
-        const Bitboard fileSet = 0x0101010101010101ULL << file;
-        const bool whitePawnOn = (whitePawns & fileSet) != 0, blackPawnOn = (blackPawns & fileSet) != 0;
-        if (!whitePawnOn && !blackPawnOn) {
-            score += ROOK_OPEN_FILE * (popCount(whiteRooks & fileSet) - popCount(blackRooks & fileSet));
-        } else if (!blackPawnOn) {
-            score -= ROOK_HALF_OPEN_FILE * popCount(blackRooks & fileSet);
-        } else if (!whitePawnOn) {
-            score += ROOK_HALF_OPEN_FILE * popCount(whiteRooks & fileSet);
-        }
-    }
-    return score;
+    // Open files for both; a file with pawns of one colour only is half open
+    // for the other colour's rooks.
+    const Bitboard open = ~(whiteFiles | blackFiles);
+    return ROOK_OPEN_FILE * (popCount(whiteRooks & open) - popCount(blackRooks & open)) +
+           ROOK_HALF_OPEN_FILE * (popCount(whiteRooks & blackFiles & ~whiteFiles) -
+                                  popCount(blackRooks & whiteFiles & ~blackFiles));
 }
