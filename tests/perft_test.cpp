@@ -134,6 +134,20 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
+
+    // The capture generator gives exactly the captures, en-passant captures
+    // and queen promotions of the full list, in the same order.
+    Move captures[MAX_MOVES];
+    int captureCount = 0;
+    board.generateCaptures(captures, captureCount);
+    std::vector<Move> expected;
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t kind = moveKind(list[i]);
+        if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN || kind == MOVE_PROMO_CAPTURE_QUEEN)
+            expected.push_back(list[i]);
+    }
+    if (std::vector<Move>(captures, captures + captureCount) != expected) stats.failure = "capture generator";
+
     std::uint64_t legal = 0;
     for (int i = 0; i < count && stats.failure.empty(); ++i) {
         const Move move = list[i];
