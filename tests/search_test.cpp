@@ -448,6 +448,21 @@ TEST_F(SearchTest, StaticExchangeAndOrderingKeys) {
     }
 }
 
+// White to move with Black's king attacked: only a damaged position does
+// this (no FEN is accepted for it).
+Board damagedBoard(const std::string& placement) {
+    Board board;
+    for (Bitboard& bb : board.bitboards) bb = 0;
+    EXPECT_TRUE(board.parsePlacement(placement));
+    board.sideToMove = WHITE;
+    board.ply = 0;
+    board.history[0] = HistoryEntry{0, NO_SQUARE, 100, 0};
+    board.bitboards[BB_OCCUPIED] = board.bitboards[BB_WHITE] | board.bitboards[BB_WHITE + BLACK];
+    board.bitboards[BB_EMPTY] = ~board.bitboards[BB_OCCUPIED];
+    board.rebuild();
+    return board;
+}
+
 // The picker must hand out exactly the sequence of one full ordering, keys
 // included, whatever the hash move and killers. Walks the perft positions
 // two plies deep, taking the hash move and killers from each list in turn
@@ -490,6 +505,17 @@ TEST_F(SearchTest, MovePickerGivesTheOrderOfOneFullSort) {
         if (HasFatalFailure()) return;
     }
     EXPECT_GT(compared, 40000);
+
+    // Lists that offer the king (taken by a pawn, knight, bishop, rook, queen,
+    // king), and one that does not (a pawn never takes it by promotion).
+    testing::internal::CaptureStdout();
+    for (const char* placement : {"8/8/8/3k4/4P3/8/8/4K3", "8/8/8/3k4/8/2N5/8/4K3", "8/8/8/3k4/8/8/B7/4K3",
+                                  "8/8/8/3k4/8/8/8/3RK3", "8/8/8/3k4/8/8/8/Q3K3", "8/8/8/8/8/8/3k4/4K3",
+                                  "7k/6P1/8/8/8/8/8/4K3"}) {
+        Board board = damagedBoard(placement);
+        compareWithFullOrdering(board, 0, compared);
+    }
+    testing::internal::GetCapturedStdout();
 }
 
 // The evaluation cache must answer exactly what the evaluation computes:
@@ -563,17 +589,7 @@ TEST_F(SearchTest, KillerSlots) {
 }
 
 TEST_F(SearchTest, KingCaptureDiagnosticPrintsTheBoardAndCarriesOn) {
-    // Black in check with White to move: only a damaged position does this
-    // (no FEN is accepted for it).
-    Board board;
-    for (Bitboard& bb : board.bitboards) bb = 0;
-    ASSERT_TRUE(board.parsePlacement("4k3/2p5/8/8/8/8/5P2/4R1K1"));
-    board.sideToMove = WHITE;
-    board.ply = 0;
-    board.history[0] = HistoryEntry{0, NO_SQUARE, 100, 0};
-    board.bitboards[BB_OCCUPIED] = board.bitboards[BB_WHITE] | board.bitboards[BB_WHITE + BLACK];
-    board.bitboards[BB_EMPTY] = ~board.bitboards[BB_OCCUPIED];
-    board.rebuild();
+    Board board = damagedBoard("4k3/2p5/8/8/8/8/5P2/4R1K1");
 
     testing::internal::CaptureStdout();
     std::uint32_t key = 0;

@@ -237,6 +237,22 @@ Bitboard enemyAttacks(const Board& board, Bitboard& sliderAttacks) {
     return attacks;
 }
 
+// Whether the move generator offers a capture of the enemy king: a man of
+// the side to move attacks it, a pawn only off the promotion rank (taking
+// the king by promotion is never generated).
+bool offersKing(const Board& board) {
+    const Colour us = board.sideToMove, them = opponent(us);
+    const Bitboard king = board.pieces(them, KING);
+    if (!king) return false;
+    const Square k = lowestSquare(king);
+    const Bitboard* bb = board.bitboards;
+    const Bitboard own = board.colourSet(us), occupied = bb[BB_OCCUPIED];
+    return ((knightAttacks[k] & bb[KNIGHT]) | (kingAttacks[k] & bb[KING]) |
+            (bishopAttacks(occupied, k) & (bb[BISHOP] | bb[QUEEN])) | (rookAttacks(occupied, k) & (bb[ROOK] | bb[QUEEN])) |
+            (promotionRank[us] & king ? 0 : pawnAttacks[k][them] & bb[PAWN])) &
+           own;
+}
+
 bool isKiller(Move m, int ply) {
     if (ply < 0 || ply >= KILLER_PLIES) return false;
     const Move* row = killerMoves[ply];
@@ -255,23 +271,23 @@ std::uint32_t losingKey(int s) {
 MovePicker::MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply)
     : board_(board), list_(list), count_(count), ply_(ply), hashMove_(hashMove), stage_(Stage::HASH),
       losingBegin_(count) {
-    int hashIndex = -1;
+    if (offersKing(board)) {
+        // Only a damaged position offers a king; orderMoves reports it
+        // there, before any move is searched. Take its order as it is.
+        orderMoves(board, list, count, hashMove, ply);
+        stage_ = Stage::DONE;
+        bandEnd_ = count;
+        return;
+    }
+    if (sameMove(hashMove, NO_MOVE)) return;
     for (int i = 0; i < count; ++i) {
-        if (capturesKing(list[i])) {
-            // Only a damaged position offers a king; orderMoves reports it
-            // there, before any move is searched. Take its order as it is.
-            orderMoves(board, list, count, hashMove, ply);
-            stage_ = Stage::DONE;
-            bandEnd_ = count;
+        if (sameMove(list[i], hashMove)) {
+            const Move m = list[i];
+            list[i] = list[0];
+            list[0] = withScore(m, KEY_HASH_MOVE);
+            bandEnd_ = 1;
             return;
         }
-        if (sameMove(list[i], hashMove)) hashIndex = i;
-    }
-    if (hashIndex >= 0) {
-        const Move m = list[hashIndex];
-        list[hashIndex] = list[0];
-        list[0] = withScore(m, KEY_HASH_MOVE);
-        bandEnd_ = 1;
     }
 }
 
