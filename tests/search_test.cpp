@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <utility>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -516,52 +515,6 @@ TEST_F(SearchTest, MovePickerGivesTheOrderOfOneFullSort) {
         compareWithFullOrdering(board, 0, compared);
     }
     testing::internal::GetCapturedStdout();
-}
-
-// The evaluation cache must answer exactly what the evaluation computes:
-// over the perft walks, for both programs (whose evaluations differ for
-// the same position), with the full cache and with one and two slots.
-// Each position is followed by the same men with the other side to move
-// and with their colours swapped, which only a complete key tells apart,
-// and the programs take turns on the same positions.
-void expectCachedEvaluation(const Board& board) {
-    const int expected = board.sideToMove == WHITE ? evaluate(board) : -evaluate(board);
-    for (const std::size_t entries : {std::size_t(1), std::size_t(2), SIZE_MAX}) {
-        setEvaluationCacheEntries(entries);
-        for (int call = 0; call < 2; ++call)  // the second call must hit what the first stored
-            ASSERT_EQ(sideToMoveEvaluation(board), expected)
-                << activeVariant().programName << ", " << (entries == SIZE_MAX ? "full cache" : std::to_string(entries) + "-slot cache");
-    }
-}
-
-void compareCachedEvaluation(Board& board, int depth, int& compared) {
-    Board swapped = board;
-    std::swap(swapped.bitboards[BB_WHITE], swapped.bitboards[BB_WHITE + BLACK]);
-    swapped.rebuild();
-    for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant, &ostrel64Variant}) {
-        selectVariant(*variant);
-        expectCachedEvaluation(board);
-        board.makeNullMove();
-        expectCachedEvaluation(board);
-        board.unmakeNullMove();
-        expectCachedEvaluation(swapped);
-    }
-    ++compared;
-    if (depth == 0 || ::testing::Test::HasFatalFailure()) return;
-    forEachLegalMove(board, [&](Move) { compareCachedEvaluation(board, depth - 1, compared); });
-}
-
-TEST_F(SearchTest, EvaluationCacheAnswersAsTheEvaluation) {
-    std::ifstream in(std::string(OSTREL_DATA_DIR) + "/perft.epd");
-    int compared = 0;
-    for (std::string line; std::getline(in, line) && !HasFatalFailure();) {
-        if (line.empty() || line[0] == '#') continue;
-        Board board = fromFen(line.substr(0, line.find(';')));
-        compareCachedEvaluation(board, 2, compared);
-    }
-    setEvaluationCacheEntries(SIZE_MAX);
-    selectVariant(ostrel64Variant);
-    EXPECT_GT(compared, 10000);
 }
 
 TEST_F(SearchTest, KillerSlots) {

@@ -65,7 +65,7 @@ inline constexpr int RACE_ONE_SIDED = 600;
 
 // Pawn cache: entries of 32 bytes, a power of two. Searches revisit few pawn
 // structures, so a small cache already answers nearly every call.
-inline constexpr unsigned PAWN_CACHE_ENTRIES = 1024;
+inline constexpr unsigned PAWN_CACHE_ENTRIES = 2048;
 
 // King and pawn against king: the one fixed win score of the rule set.
 inline constexpr int KPK_SEVENTH_RANK_WIN = 855;

@@ -40,56 +40,8 @@ void setSearchHost(SearchHost* host) { currentHost = host ? host : &silentHost; 
 
 SearchHost& searchHost() { return *currentHost; }
 
-namespace {
-
-// The search meets many positions again (re-searches, transpositions,
-// iterative deepening) and evaluates them again. An entry holds everything
-// the evaluation reads: the piece sets, White's men, the side to move and
-// the program's evaluation, so a hit is exactly the evaluation.
-struct EvaluationCacheEntry {
-    Bitboard kinds[KING + 1];
-    Bitboard whiteMen;
-    std::int32_t score;  // White's view
-    std::uint16_t sideToMove;
-    std::uint16_t revised;  // the program's pawn term (the only difference between the programs' evaluations)
-};
-static_assert(sizeof(EvaluationCacheEntry) == 64, "one cache line per entry");
-
-// A fresh entry matches no position: every position has kings.
-EvaluationCacheEntry evaluationCache[EVALUATION_CACHE_ENTRIES];
-std::size_t evaluationCacheMask = EVALUATION_CACHE_ENTRIES - 1;
-bool evaluationCacheOn = true;
-
-}  // namespace
-
-void setEvaluationCacheEntries(std::size_t entries) {
-    evaluationCacheOn = entries > 0;
-    std::size_t size = 1;
-    while (size * 2 <= entries && size * 2 <= EVALUATION_CACHE_ENTRIES) size *= 2;
-    evaluationCacheMask = size - 1;
-}
-
 int sideToMoveEvaluation(const Board& board) {
-    int score;
-    if (!evaluationCacheOn) {
-        score = evaluate(board);
-    } else {
-        const Bitboard* bb = board.bitboards;
-        const std::uint16_t revised = activeVariant().revisedPawnTerm;
-        EvaluationCacheEntry& entry = evaluationCache[(board.hashKey() >> 32) & evaluationCacheMask];
-        if (entry.kinds[PAWN] == bb[PAWN] && entry.kinds[KNIGHT] == bb[KNIGHT] && entry.kinds[BISHOP] == bb[BISHOP] &&
-            entry.kinds[ROOK] == bb[ROOK] && entry.kinds[QUEEN] == bb[QUEEN] && entry.kinds[KING] == bb[KING] &&
-            entry.whiteMen == bb[BB_WHITE] && entry.sideToMove == board.sideToMove && entry.revised == revised) {
-            score = entry.score;
-        } else {
-            score = evaluate(board);
-            for (int kind = PAWN; kind <= KING; ++kind) entry.kinds[kind] = bb[kind];
-            entry.whiteMen = bb[BB_WHITE];
-            entry.sideToMove = board.sideToMove;
-            entry.revised = revised;
-            entry.score = score;
-        }
-    }
+    const int score = evaluate(board);
     return board.sideToMove == WHITE ? score : -score;
 }
 

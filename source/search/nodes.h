@@ -5,8 +5,6 @@
 #include "board/board.h"
 #include "search/search.h"
 
-#include <cstddef>
-
 // Fail-hard negamax node. zeroWindow 1 allows table cutoffs and the null move;
 // 0 marks a full-window (principal-variation) node that takes neither.
 int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMoveDone, int zeroWindow);
@@ -17,13 +15,8 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta);
 // The host set by the driver (a silent one that never stops when none is set).
 SearchHost& searchHost();
 
-// The evaluation from the side to move's point of view. Positions met
-// again are answered from a small cache of exact entries.
+// The evaluation from the side to move's point of view.
 int sideToMoveEvaluation(const Board& board);
-// Test seam: address only the given number of cache entries (rounded down
-// to a power of two, at most the full size; 1 makes every position share
-// one slot), or 0 to evaluate on every call.
-void setEvaluationCacheEntries(std::size_t entries);
 
 // How many earlier positions of the reversible stretch (every second ply
 // back, no capture, pawn move or setup in between) equal the current one;
