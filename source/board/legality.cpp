@@ -1,19 +1,5 @@
 #include "board/legality.h"
 
-namespace {
-
-// The whole line through two squares that share one.
-Bitboard lineThrough(Square a, Square b) {
-    const Bitboard bit = squareBit(b);
-    if (rankMask[a] & bit) return rankMask[a];
-    if (fileMask[a] & bit) return fileMask[a];
-    if (diagonalMask[a] & bit) return diagonalMask[a];
-    if (antiDiagonalMask[a] & bit) return antiDiagonalMask[a];
-    return 0;
-}
-
-}  // namespace
-
 LegalityTest::LegalityTest(const Board& board)
     : board_(board), us_(board.sideToMove), them_(board.colourSet(opponent(board.sideToMove))),
       king_(board.kingSquare(board.sideToMove)) {
@@ -49,24 +35,6 @@ LegalityTest::LegalityTest(const Board& board)
         pinned_ |= rookAttacks(occupied, popLowest(pinners)) & straight & own;
     for (Bitboard pinners = bishopAttacks(occupied & ~(diagonal & own), king_) & ~diagonal & diagonalSliders; pinners;)
         pinned_ |= bishopAttacks(occupied, popLowest(pinners)) & diagonal & own;
-}
-
-bool LegalityTest::attackedBy(Bitboard men, Square square, Bitboard occupied) const {
-    const Bitboard* bb = board_.bitboards;
-    return (pawnAttacks[square][us_] & bb[PAWN] & men) || (knightAttacks[square] & bb[KNIGHT] & men) ||
-           (kingAttacks[square] & bb[KING] & men) || (bishopAttacks(occupied, square) & (bb[BISHOP] | bb[QUEEN]) & men) ||
-           (rookAttacks(occupied, square) & (bb[ROOK] | bb[QUEEN]) & men);
-}
-
-bool LegalityTest::isLegalMove(Move move) const {
-    const Square from = moveFrom(move), to = moveTo(move);
-    // The king may not step onto an attacked square; a man it takes attacks
-    // nothing any more, and the square it leaves blocks nothing.
-    if (from == king_) return !attackedBy(them_ & ~squareBit(to), to, board_.bitboards[BB_OCCUPIED] ^ squareBit(from));
-    // Any other man must answer a check, and a pinned one may only move
-    // along the line of its pin.
-    if (!(evasions_ & squareBit(to))) return false;
-    return !(pinned_ & squareBit(from)) || (lineThrough(king_, from) & squareBit(to));
 }
 
 bool LegalityTest::isLegal(Board& board, Move move) const {

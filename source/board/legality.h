@@ -21,10 +21,40 @@ public:
     bool makeIfLegal(Board& board, Move move) const;
 
     // Whether a move other than castling and en passant is legal.
-    bool isLegalMove(Move move) const;
+    bool isLegalMove(Move move) const {
+        const Square from = moveFrom(move), to = moveTo(move);
+        // The king may not step onto an attacked square; a man it takes
+        // attacks nothing any more, and the square it leaves blocks nothing.
+        if (from == king_) return !attackedBy(them_ & ~squareBit(to), to, board_.bitboards[BB_OCCUPIED] ^ squareBit(from));
+        // Any other man must answer a check, and a pinned one may only move
+        // along the line of its pin.
+        if (!(evasions_ & squareBit(to))) return false;
+        return !(pinned_ & squareBit(from)) || (lineThrough(king_, from) & squareBit(to));
+    }
+
+    // Neither in check nor with a pinned man: every move but a king's,
+    // castling and en passant is legal.
+    bool everyOrdinaryMoveLegal() const { return !checkers_ && !pinned_; }
+    Square kingSquare() const { return king_; }
 
 private:
-    bool attackedBy(Bitboard men, Square square, Bitboard occupied) const;
+    bool attackedBy(Bitboard men, Square square, Bitboard occupied) const {
+        const Bitboard* bb = board_.bitboards;
+        return (pawnAttacks[square][us_] & bb[PAWN] & men) || (knightAttacks[square] & bb[KNIGHT] & men) ||
+               (kingAttacks[square] & bb[KING] & men) ||
+               (bishopAttacks(occupied, square) & (bb[BISHOP] | bb[QUEEN]) & men) ||
+               (rookAttacks(occupied, square) & (bb[ROOK] | bb[QUEEN]) & men);
+    }
+
+    // The whole line through two squares that share one.
+    static Bitboard lineThrough(Square a, Square b) {
+        const Bitboard bit = squareBit(b);
+        if (rankMask[a] & bit) return rankMask[a];
+        if (fileMask[a] & bit) return fileMask[a];
+        if (diagonalMask[a] & bit) return diagonalMask[a];
+        if (antiDiagonalMask[a] & bit) return antiDiagonalMask[a];
+        return 0;
+    }
 
     const Board& board_;
     Colour us_;

@@ -10,8 +10,22 @@ std::uint64_t countLegalMoves(Board& board) {
     int count = 0;
     board.generateMoves(list, count);
     const LegalityTest test(board);
+    if (!test.everyOrdinaryMoveLegal()) {
+        std::uint64_t legal = 0;
+        for (int i = 0; i < count; ++i) legal += test.isLegal(board, list[i]);
+        return legal;
+    }
+    // The usual case: only king moves, castling and en passant need a look.
+    const Square king = test.kingSquare();
     std::uint64_t legal = 0;
-    for (int i = 0; i < count; ++i) legal += test.isLegal(board, list[i]);
+    for (int i = 0; i < count; ++i) {
+        const Move move = list[i];
+        const std::uint32_t kind = moveKind(move);
+        if (moveFrom(move) == king || kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG)
+            legal += test.isLegal(board, move);
+        else
+            ++legal;
+    }
     return legal;
 }
 
