@@ -39,10 +39,6 @@ inline HistoryEntry& pushHistoryEntry(Board& board) {
     return entry;
 }
 
-}  // namespace
-
-namespace {
-
 // The rights that survive a move touching a square: a king leaving, a rook
 // leaving its corner or anything landing on a corner (a capture of the rook)
 // ends the right concerned.

@@ -47,10 +47,6 @@ constexpr int blockedPasserValue[6] = {
     BLOCKED_BY_MINOR_PAWN_KING,  // king
 };
 
-}  // namespace
-
-namespace {
-
 // The part of the pawn term that depends on the pawns alone (the table
 // values of every pawn, isolated, backward and doubled pawns, the supported
 // passer bonuses) and which pawns are passed. Kings, pieces and the side to

@@ -269,7 +269,7 @@ std::uint32_t losingKey(int s) {
 }  // namespace
 
 MovePicker::MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply)
-    : board_(board), list_(list), count_(count), ply_(ply), hashMove_(hashMove), stage_(Stage::HASH),
+    : board_(board), list_(list), count_(count), ply_(ply), stage_(Stage::HASH),
       losingBegin_(count) {
     if (offersKing(board)) {
         // Only a damaged position offers a king; orderMoves reports it

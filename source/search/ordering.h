@@ -54,7 +54,6 @@ private:
     Move* list_;
     int count_;
     int ply_;
-    Move hashMove_;
     Stage stage_;
     int next_ = 0;        // next move to hand out
     int bandEnd_ = 0;     // end of the band being handed out
