@@ -29,7 +29,7 @@ while [ $# -gt 0 ]; do
     --depth) depth=$2; shift 2 ;;
     --programs) programs=$2; shift 2 ;;
     --eval) with_eval=1; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
     *) break ;;
   esac
 done
