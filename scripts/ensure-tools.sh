@@ -3,17 +3,20 @@
 # it is missing: a C++20 compiler, CMake and GoogleTest (--with-tests); the
 # mingw-w64 cross-compilers, Wine (64-bit and, from the i386 architecture,
 # 32-bit) and the packaging tools (--with-windows); clang with libFuzzer,
-# Python and Stockfish for the fuzzers (--with-fuzz).
+# Python and Stockfish for the fuzzers (--with-fuzz); Stockfish alone for the
+# speed scripts (--with-stockfish).
 set -euo pipefail
 
 with_tests=0
 with_windows=0
 with_fuzz=0
+with_stockfish=0
 for argument in "$@"; do
   case $argument in
     --with-tests) with_tests=1 ;;
     --with-windows) with_windows=1 ;;
     --with-fuzz) with_fuzz=1 ;;
+    --with-stockfish) with_stockfish=1 ;;
   esac
 done
 
@@ -43,6 +46,10 @@ if [ $with_fuzz = 1 ]; then
   command -v clang++ >/dev/null 2>&1 || missing+=(clang)
   compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null || missing+=(libclang-rt-dev)
   command -v python3 >/dev/null 2>&1 || missing+=(python3)
+  [ -x /usr/games/stockfish ] || command -v stockfish >/dev/null 2>&1 || missing+=(stockfish)
+fi
+# Speed scripts only: Stockfish serves as a perft yardstick.
+if [ $with_stockfish = 1 ]; then
   [ -x /usr/games/stockfish ] || command -v stockfish >/dev/null 2>&1 || missing+=(stockfish)
 fi
 

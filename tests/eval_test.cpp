@@ -1,6 +1,7 @@
 // Evaluation tests: masks, hand-worked values of every term, the ending
 // recogniser and the king-and-pawn rules with their colour mirrors, the
-// ostrel32 differences, and the colour-flip property over perft walks.
+// ostrel32 differences, the colour-flip property over perft walks, and the
+// pawn cache against recomputation.
 #include "board/attacks.h"
 #include "eval/eval.h"
 #include "eval/masks.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -595,6 +597,59 @@ TEST(EvalFlip, MirroredPositionNegatesValue) {
     runFlipWalk("ostrel64");
     VariantScope scope(ostrel32Variant);
     runFlipWalk("ostrel32");
+}
+
+// ---------------------------------------------------------------------------
+// The pawn cache
+// ---------------------------------------------------------------------------
+
+// Compares the pawn term of every position of a walk, with the cache at full
+// size and shrunk to one and two slots (every structure then fights for the
+// same entries), against recomputation without the cache. Phase 0 is asked
+// too, for its king terms. The walk runs for ostrel64, then ostrel32 (whose
+// term differs for the same pawns, which the full cache then still holds).
+void walkPawnCache(Board& board, int depth, std::unordered_set<std::uint64_t>& seen, int& checked) {
+    if (seen.insert(board.hashKey()).second) {
+        for (const int phase : {getPhase(board), 0}) {
+            setPawnCacheEntries(0);
+            const int expected = getPawnScore(board, phase);
+            for (const std::size_t entries : {std::size_t(1), std::size_t(2), SIZE_MAX}) {
+                setPawnCacheEntries(entries);
+                // Twice: the second call must hit what the first stored.
+                for (int call = 0; call < 2; ++call) {
+                    const int cached = getPawnScore(board, phase);
+                    if (cached != expected) {
+                        setPawnCacheEntries(SIZE_MAX);
+                        FAIL() << "position key " << board.hashKey() << " (" << activeVariant().programName
+                               << ", phase " << phase << ", "
+                               << (entries == SIZE_MAX ? "full cache" : std::to_string(entries) + "-slot cache")
+                               << "): " << cached << " against " << expected;
+                    }
+                }
+            }
+            ++checked;
+        }
+    }
+    if (depth == 0 || ::testing::Test::HasFailure()) return;
+    forEachLegalMove(board, [&](Move) { walkPawnCache(board, depth - 1, seen, checked); });
+}
+
+TEST(EvalPawnCache, SameAsRecomputation) {
+    for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant}) {
+        VariantScope scope(*variant);
+        std::ifstream in(std::string(OSTREL_DATA_DIR) + "/perft.epd");
+        std::unordered_set<std::uint64_t> seen;
+        int checked = 0;
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            const std::size_t d3 = line.find(";D3 ");
+            const bool small = d3 != std::string::npos && std::stoull(line.substr(d3 + 4)) <= 10000;
+            Board board = fromFen(line.substr(0, line.find(';')));
+            walkPawnCache(board, small ? 3 : 2, seen, checked);
+        }
+        setPawnCacheEntries(SIZE_MAX);
+        EXPECT_GT(checked, 80000);
+    }
 }
 
 }  // namespace

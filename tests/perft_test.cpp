@@ -129,6 +129,21 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
+
+    // The capture generator gives exactly the captures, en-passant captures
+    // and queen promotions of the full list, in the same order.
+    Move captures[MAX_MOVES];
+    int captureCount = 0;
+    board.generateCaptures(captures, captureCount);
+    std::vector<Move> expected;
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t kind = moveKind(list[i]);
+        if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN || kind == MOVE_PROMO_CAPTURE_QUEEN)
+            expected.push_back(list[i]);
+    }
+    if (std::vector<Move>(captures, captures + captureCount) != expected) stats.failure = "capture generator";
+
+    std::uint64_t legal = 0;
     for (int i = 0; i < count && stats.failure.empty(); ++i) {
         const Move move = list[i];
         const std::string text = moveToText(move, board);
@@ -139,7 +154,9 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
         board.unmakeMove(move);
         if (std::string d = boardDifference(board, before); !d.empty()) stats.failure = "unmake " + text + ": " + d;
 
-        if (depth > 1 && makeMoveIfLegal(board, move)) {
+        if (!makeMoveIfLegal(board, move)) continue;
+        ++legal;
+        if (depth > 1) {
             switch (moveKind(move)) {
             case MOVE_CASTLE_SHORT:
             case MOVE_CASTLE_LONG: ++stats.castles; break;
@@ -148,9 +165,11 @@ void checkedWalk(Board& board, int depth, WalkStats& stats) {
                 if (isPromotion(move)) ++(isCapture(move) ? stats.promotionCaptures : stats.promotions);
             }
             checkedWalk(board, depth - 1, stats);
-            board.unmakeMove(move);
         }
+        board.unmakeMove(move);
     }
+    // Perft counts the last ply without making the moves: it must agree.
+    if (stats.failure.empty() && perft(board, 1) != legal) stats.failure = "perft 1 differs from the moves made";
 }
 
 TEST(MakeUnmake, EveryMoveOfAWalkRestoresTheBoardAndKeepsTheHash) {

@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -450,6 +453,76 @@ TEST_F(SearchTest, StaticExchangeAndOrderingKeys) {
     }
 }
 
+// White to move with Black's king attacked: only a damaged position does
+// this (no FEN is accepted for it).
+Board damagedBoard(const std::string& placement) {
+    Board board;
+    for (Bitboard& bb : board.bitboards) bb = 0;
+    EXPECT_TRUE(board.parsePlacement(placement));
+    board.sideToMove = WHITE;
+    board.ply = 0;
+    board.history[0] = HistoryEntry{0, NO_SQUARE, 100, 0};
+    board.bitboards[BB_OCCUPIED] = board.bitboards[BB_WHITE] | board.bitboards[BB_WHITE + BLACK];
+    board.bitboards[BB_EMPTY] = ~board.bitboards[BB_OCCUPIED];
+    board.rebuild();
+    return board;
+}
+
+// The picker must hand out exactly the sequence of one full ordering, keys
+// included, whatever the hash move and killers. Walks the perft positions
+// two plies deep, taking the hash move and killers from each list in turn
+// (a killer from another position too, which may or may not be in the list).
+void compareWithFullOrdering(Board& board, int depth, int& compared) {
+    Move generated[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(generated, count);
+    const int ply = 7;
+    Move ordered[MAX_MOVES], picked[MAX_MOVES];
+    for (int scenario = 0; scenario < 4 && count > 0; ++scenario) {
+        const Move hashMove = scenario == 3 ? NO_MOVE : generated[(compared + scenario) % count];
+        const Move stale = killerMoves[ply][0];
+        for (int slot = 0; slot < KILLER_SLOTS; ++slot) killerMoves[ply][slot] = generated[(compared * 7 + slot * 5) % count];
+        if (scenario == 1) killerMoves[ply][2] = stale;
+        std::copy(generated, generated + count, ordered);
+        std::copy(generated, generated + count, picked);
+        orderMoves(board, ordered, count, hashMove, ply);
+        MovePicker picker(board, picked, count, hashMove, ply);
+        int n = 0;
+        for (Move move; picker.next(move);) {
+            ASSERT_LT(n, count);
+            ASSERT_EQ(move, ordered[n]) << "move " << n << " of " << count;
+            ++n;
+        }
+        ASSERT_EQ(n, count);
+        ++compared;
+    }
+    if (depth == 0) return;
+    forEachLegalMove(board, [&](Move) { compareWithFullOrdering(board, depth - 1, compared); });
+}
+
+TEST_F(SearchTest, MovePickerGivesTheOrderOfOneFullSort) {
+    std::ifstream in(std::string(OSTREL_DATA_DIR) + "/perft.epd");
+    int compared = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        Board board = fromFen(line.substr(0, line.find(';')));
+        compareWithFullOrdering(board, 2, compared);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(compared, 40000);
+
+    // Lists that offer the king (taken by a pawn, knight, bishop, rook, queen,
+    // king), and one that does not (a pawn never takes it by promotion).
+    testing::internal::CaptureStdout();
+    for (const char* placement : {"8/8/8/3k4/4P3/8/8/4K3", "8/8/8/3k4/8/2N5/8/4K3", "8/8/8/3k4/8/8/B7/4K3",
+                                  "8/8/8/3k4/8/8/8/3RK3", "8/8/8/3k4/8/8/8/Q3K3", "8/8/8/8/8/8/3k4/4K3",
+                                  "7k/6P1/8/8/8/8/8/4K3"}) {
+        Board board = damagedBoard(placement);
+        compareWithFullOrdering(board, 0, compared);
+    }
+    testing::internal::GetCapturedStdout();
+}
+
 TEST_F(SearchTest, KillerSlots) {
     const Move a = makeMove(MOVE_QUIET, 1, 18), b = makeMove(MOVE_QUIET, 6, 21), c = makeMove(MOVE_QUIET, 12, 28),
                d = makeMove(MOVE_DOUBLE_PUSH, 11, 27), e = makeMove(MOVE_CASTLE_SHORT, 0, 0);
@@ -475,17 +548,7 @@ TEST_F(SearchTest, KillerSlots) {
 }
 
 TEST_F(SearchTest, KingCaptureDiagnosticPrintsTheBoardAndCarriesOn) {
-    // Black in check with White to move: only a damaged position does this
-    // (no FEN is accepted for it).
-    Board board;
-    for (Bitboard& bb : board.bitboards) bb = 0;
-    ASSERT_TRUE(board.parsePlacement("4k3/2p5/8/8/8/8/5P2/4R1K1"));
-    board.sideToMove = WHITE;
-    board.ply = 0;
-    board.history[0] = HistoryEntry{0, NO_SQUARE, 100, 0};
-    board.bitboards[BB_OCCUPIED] = board.bitboards[BB_WHITE] | board.bitboards[BB_WHITE + BLACK];
-    board.bitboards[BB_EMPTY] = ~board.bitboards[BB_OCCUPIED];
-    board.rebuild();
+    Board board = damagedBoard("4k3/2p5/8/8/8/8/5P2/4R1K1");
 
     testing::internal::CaptureStdout();
     std::uint32_t key = 0;

@@ -177,8 +177,13 @@ bool Board::isAttacked(Colour colour, Square square) const {
     if (pawnAttacks[square][colour] & bitboards[PAWN] & them) return true;
     if (knightAttacks[square] & bitboards[KNIGHT] & them) return true;
     if (kingAttacks[square] & bitboards[KING] & them) return true;
-    if (bishopAttacks(occupied, square) & (bitboards[BISHOP] | bitboards[QUEEN]) & them) return true;
-    if (rookAttacks(occupied, square) & (bitboards[ROOK] | bitboards[QUEEN]) & them) return true;
+    // Sliders: the lookups are needed only when an enemy slider of the kind
+    // stands somewhere on the square's lines.
+    const Bitboard diagonal = (bitboards[BISHOP] | bitboards[QUEEN]) & them;
+    if ((diagonalMask[square] | antiDiagonalMask[square]) & diagonal && bishopAttacks(occupied, square) & diagonal)
+        return true;
+    const Bitboard straight = (bitboards[ROOK] | bitboards[QUEEN]) & them;
+    if ((rankMask[square] | fileMask[square]) & straight && rookAttacks(occupied, square) & straight) return true;
     return false;
 }
 

@@ -58,3 +58,11 @@ inline Bitboard rookAttacks(Bitboard occupancy, Square s) {
 inline Bitboard queenAttacks(Bitboard occupancy, Square s) {
     return bishopAttacks(occupancy, s) | rookAttacks(occupancy, s);
 }
+
+// Every square some pawn of the set attacks, for pawns of the given colour
+// (the same squares as the union of their pawnAttacks entries).
+inline Bitboard pawnAttackSet(Bitboard pawns, Colour colour) {
+    constexpr Bitboard FILE_A = 0x0101010101010101ULL, FILE_H = FILE_A << 7;
+    return colour == WHITE ? ((pawns & ~FILE_H) << 9) | ((pawns & ~FILE_A) << 7)
+                           : ((pawns & ~FILE_H) >> 7) | ((pawns & ~FILE_A) >> 9);
+}

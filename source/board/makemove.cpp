@@ -3,6 +3,8 @@
 // entry below still holds the rights, en-passant square, countdown and hash.
 #include "board/board.h"
 
+#include <array>
+
 namespace {
 
 // Flips the given squares in a kind's set, the colour's set, the occupancy
@@ -37,6 +39,21 @@ inline HistoryEntry& pushHistoryEntry(Board& board) {
     return entry;
 }
 
+// The rights that survive a move touching a square: a king leaving, a rook
+// leaving its corner or anything landing on a corner (a capture of the rook)
+// ends the right concerned.
+constexpr std::array<std::uint8_t, 64> rightsKept = [] {
+    std::array<std::uint8_t, 64> kept{};
+    for (auto& rights : kept) rights = CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG | CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG;
+    kept[4] &= std::uint8_t(~(CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG));
+    kept[7] &= std::uint8_t(~CASTLE_WHITE_SHORT);
+    kept[0] &= std::uint8_t(~CASTLE_WHITE_LONG);
+    kept[60] &= std::uint8_t(~(CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG));
+    kept[63] &= std::uint8_t(~CASTLE_BLACK_SHORT);
+    kept[56] &= std::uint8_t(~CASTLE_BLACK_LONG);
+    return kept;
+}();
+
 }  // namespace
 
 void Board::updateCastlingRights(Move move) {
@@ -46,13 +63,7 @@ void Board::updateCastlingRights(Move move) {
                                       : std::uint8_t(CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG);
         return;
     }
-    // A king leaving, a rook leaving its corner or anything landing on a
-    // corner (a capture of the rook) ends the right concerned.
-    const Bitboard touched = squareBit(moveFrom(move)) | squareBit(moveTo(move));
-    if (touched & (squareBit(4) | squareBit(7))) rights &= std::uint8_t(~CASTLE_WHITE_SHORT);
-    if (touched & (squareBit(60) | squareBit(63))) rights &= std::uint8_t(~CASTLE_BLACK_SHORT);
-    if (touched & (squareBit(0) | squareBit(4))) rights &= std::uint8_t(~CASTLE_WHITE_LONG);
-    if (touched & (squareBit(56) | squareBit(60))) rights &= std::uint8_t(~CASTLE_BLACK_LONG);
+    rights &= std::uint8_t(rightsKept[moveFrom(move)] & rightsKept[moveTo(move)]);
 }
 
 void Board::makeMove(Move move) {
@@ -65,10 +76,10 @@ void Board::makeMove(Move move) {
     // Steps 2 and 3: the new entry becomes the current one.
     HistoryEntry& entry = pushHistoryEntry(*this);
 
-    // Step 4: castling rights, swapping their key.
-    entry.hashKey ^= zobristCastle[entry.ooStatus];
+    // Step 4: castling rights, swapping their key (a no-op when they stay).
+    const std::uint8_t rightsBefore = entry.ooStatus;
     updateCastlingRights(move);
-    entry.hashKey ^= zobristCastle[entry.ooStatus];
+    if (entry.ooStatus != rightsBefore) entry.hashKey ^= zobristCastle[rightsBefore] ^ zobristCastle[entry.ooStatus];
 
     const std::uint32_t kind = moveKind(move);
 

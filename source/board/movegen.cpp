@@ -106,8 +106,12 @@ void Board::generateCaptures(Move* list, int& count) const {
     const Bitboard lastRank = promotionRank[us];
     const std::uint8_t ep = history[ply].epSquare;
 
-    // Pawns: captures, en passant, then queen promotions only.
-    Bitboard pawns = bitboards[PAWN] & own;
+    // Pawns: captures, en passant, then queen promotions only. Only pawns
+    // that have one of them are visited (a pawn of ours attacks a square
+    // exactly when an enemy pawn there would attack the pawn's square).
+    const Bitboard targets = enemy | (ep != NO_SQUARE ? squareBit(ep) : 0);
+    const Bitboard beforeLastRank = us == WHITE ? (lastRank & empty) >> 8 : (lastRank & empty) << 8;
+    Bitboard pawns = bitboards[PAWN] & own & (pawnAttackSet(targets, opponent(us)) | beforeLastRank);
     while (pawns) {
         const Square from = popLowest(pawns);
         addCaptures(*this, list, count, MOVE_CAPTURE, from, pawnAttacks[from][us] & ~lastRank & enemy);

@@ -1,6 +1,33 @@
 #include "board/perft.h"
 
+#include "board/legality.h"
+
 namespace {
+
+// The last ply is counted, not made; above it only legal moves are made.
+std::uint64_t countLegalMoves(Board& board) {
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    const LegalityTest test(board);
+    if (!test.everyOrdinaryMoveLegal()) {
+        std::uint64_t legal = 0;
+        for (int i = 0; i < count; ++i) legal += test.isLegal(board, list[i]);
+        return legal;
+    }
+    // The usual case: only king moves, castling and en passant need a look.
+    const Square king = test.kingSquare();
+    std::uint64_t legal = 0;
+    for (int i = 0; i < count; ++i) {
+        const Move move = list[i];
+        const std::uint32_t kind = moveKind(move);
+        if (moveFrom(move) == king || kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG)
+            legal += test.isLegal(board, move);
+        else
+            ++legal;
+    }
+    return legal;
+}
 
 // Positions one move before the leaves between two questions to the
 // interruption test: a few milliseconds of counting.
@@ -36,8 +63,18 @@ template <class Poll>
 std::uint64_t countLeaves(Board& board, int depth, Poll& poll) {
     if (depth <= 0) return 1;
     if (depth == 1 ? poll.poll() : poll.stopped()) return 0;
+    if (depth == 1) return countLegalMoves(board);
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    const LegalityTest test(board);
     std::uint64_t leaves = 0;
-    forEachLegalMove(board, [&](Move) { leaves += countLeaves(board, depth - 1, poll); });
+    for (int i = 0; i < count; ++i) {
+        if (!test.isLegal(board, list[i])) continue;
+        board.makeMove(list[i]);
+        leaves += countLeaves(board, depth - 1, poll);
+        board.unmakeMove(list[i]);
+    }
     return leaves;
 }
 

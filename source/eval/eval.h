@@ -4,6 +4,8 @@
 
 #include "board/board.h"
 
+#include <cstddef>
+
 // Builds the masks of the evaluation (king zones, front spans, backward-pawn
 // masks, promotion squares). Called once by the start-up code.
 void initEvalMasks();
@@ -32,7 +34,19 @@ int getBadBishopScore(const Board& board, int phase);
 int getRookFileScore(const Board& board);
 int getMobilityScore(const Board& board, int phase);
 int getPawnScore(const Board& board, int phase);
+// The pawn term keeps what the pawns decide among themselves in a cache of
+// fixed size. Test seam: address only the given number of entries (rounded
+// down to a power of two, at most the full size; 1 makes every structure
+// share one slot), or 0 to recompute on every call.
+void setPawnCacheEntries(std::size_t entries);
 int getKingAttackScore(const Board& board, int phase);
+// Mobility and king attack together: both read the same attack set of every
+// piece, so evaluate() computes them in one pass.
+struct PieceActivity {
+    int mobility = 0;
+    int kingAttack = 0;
+};
+PieceActivity getPieceActivity(const Board& board, int phase);
 int getPawnShieldScore(const Board& board, int phase, bool debug);
 
 // Prints the pawn-shield analysis (phase 256, debug on) inside the board picture.

@@ -158,9 +158,10 @@ int evaluatePosition(const Board& board, EvalBreakdown* parts) {
     // Step 6: the positional terms, in a fixed order.
     const int badBishop = getBadBishopScore(board, phase);
     const int rookFiles = getRookFileScore(board);
-    const int mobility = getMobilityScore(board, phase);
+    const PieceActivity activity = getPieceActivity(board, phase);
+    const int mobility = activity.mobility;
     const int pawns = getPawnScore(board, phase);
-    const int kingAttack = getKingAttackScore(board, phase);
+    const int kingAttack = activity.kingAttack;
     // Pawn shields mean nothing once one side has no pieces to attack with.
     const int pawnShield = phase != 0 ? getPawnShieldScore(board, phase, false) : 0;
     sum += badBishop + rookFiles + mobility + pawns + kingAttack + pawnShield;
@@ -273,69 +274,25 @@ int getBadBishopScore(const Board& board, int phase) {
     return blend(mg, eg, phase);
 }
 
-int getRookFileScore(const Board& board) {
-    const Bitboard whitePawns = board.pieces(WHITE, PAWN), blackPawns = board.pieces(BLACK, PAWN);
-    const Bitboard whiteRooks = board.pieces(WHITE, ROOK), blackRooks = board.pieces(BLACK, ROOK);
-    int score = 0;
-    for (int file = 0; file < 8; ++file) {
-        const Bitboard fileSet = 0x0101010101010101ULL << file;
-        const bool whitePawnOn = (whitePawns & fileSet) != 0, blackPawnOn = (blackPawns & fileSet) != 0;
-        if (!whitePawnOn && !blackPawnOn) {
-            score += ROOK_OPEN_FILE * (popCount(whiteRooks & fileSet) - popCount(blackRooks & fileSet));
-        } else if (!blackPawnOn) {
-            score -= ROOK_HALF_OPEN_FILE * popCount(blackRooks & fileSet);
-        } else if (!whitePawnOn) {
-            score += ROOK_HALF_OPEN_FILE * popCount(whiteRooks & fileSet);
-        }
-    }
-    return score;
+namespace {
+
+// The files (as a set of whole files) on which the set has a man.
+Bitboard filesOf(Bitboard set) {
+    set |= set >> 8;
+    set |= set >> 16;
+    set |= set >> 32;
+    return (set & 0xFF) * 0x0101010101010101ULL;
 }
 
-int getMobilityScore(const Board& board, int phase) {
-    const Bitboard* bb = board.bitboards;
-    const Bitboard occupied = bb[BB_OCCUPIED];
-    // Sliders look through friendly and enemy pieces that move like them.
-    const Bitboard bishopBlockers = occupied & ~(bb[BISHOP] | bb[QUEEN]);
-    const Bitboard rookBlockers = occupied & ~(bb[ROOK] | bb[QUEEN]);
-    const Bitboard queenBlockers = occupied & ~(bb[ROOK] | bb[BISHOP]);
-    const Bitboard pawns = bb[PAWN];
+}  // namespace
 
-    int mg = 0, eg = 0;
-    for (int side = 0; side < 2; ++side) {
-        const int sign = signOf(side);
-        const Bitboard own = board.colourSet(Colour(side));
-        int sideMg = 0, sideEg = 0;
-        // n reachable squares earn their weights; a piece that cannot move at
-        // all pays a fixed penalty instead.
-        auto count = [&](int n, int perSquareMg, int perSquareEg, int trapped) {
-            if (n) {
-                sideMg += perSquareMg * n;
-                sideEg += perSquareEg * n;
-            } else {
-                sideMg += trapped;
-                sideEg += trapped;
-            }
-        };
-
-        for (Bitboard set = board.pieces(Colour(side), KNIGHT); set;)
-            count(popCount(knightAttacks[popLowest(set)] & ~own), KNIGHT_MOB_MG, KNIGHT_MOB_EG, KNIGHT_TRAPPED);
-        for (Bitboard set = board.pieces(Colour(side), BISHOP); set;) {
-            const Square square = popLowest(set);
-            const int n = popCount(bishopAttacks(bishopBlockers, square) & ~own);
-            count(n, BISHOP_MOB_MG, BISHOP_MOB_EG, BISHOP_TRAPPED);
-            if (n) {
-                // Its reach through the pawn chains alone, empty squares and pawns alike.
-                const int p = popCount(bishopAttacks(pawns, square));
-                sideMg += BISHOP_PAWN_MOB_MG * p;
-                sideEg += BISHOP_PAWN_MOB_EG * p;
-            }
-        }
-        for (Bitboard set = board.pieces(Colour(side), ROOK); set;)
-            count(popCount(rookAttacks(rookBlockers, popLowest(set)) & ~own), ROOK_MOB_MG, ROOK_MOB_EG, ROOK_TRAPPED);
-        for (Bitboard set = board.pieces(Colour(side), QUEEN); set;)
-            count(popCount(queenAttacks(queenBlockers, popLowest(set)) & ~own), QUEEN_MOB_MG, QUEEN_MOB_EG, QUEEN_TRAPPED);
-        mg += sign * sideMg;
-        eg += sign * sideEg;
-    }
-    return blend(mg, eg, phase);
+int getRookFileScore(const Board& board) {
+    const Bitboard whiteFiles = filesOf(board.pieces(WHITE, PAWN)), blackFiles = filesOf(board.pieces(BLACK, PAWN));
+    const Bitboard whiteRooks = board.pieces(WHITE, ROOK), blackRooks = board.pieces(BLACK, ROOK);
+    // Open files for both; a file with pawns of one colour only is half open
+    // for the other colour's rooks.
+    const Bitboard open = ~(whiteFiles | blackFiles);
+    return ROOK_OPEN_FILE * (popCount(whiteRooks & open) - popCount(blackRooks & open)) +
+           ROOK_HALF_OPEN_FILE * (popCount(whiteRooks & blackFiles & ~whiteFiles) -
+                                  popCount(blackRooks & whiteFiles & ~blackFiles));
 }

@@ -1,84 +1,13 @@
-// King safety: men attacking the squares about the enemy king, and the pawn
-// shield in front of a castled king.
+// King safety: the pawn shield in front of a castled king. (The attack on
+// the king is computed with mobility, in activity.cpp.)
 #include "eval/eval.h"
 
-#include "board/attacks.h"
-#include "eval/masks.h"
 #include "eval/params.h"
 #include "eval/tables.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 using namespace evalparams;
-
-int getKingAttackScore(const Board& board, int phase) {
-    const Bitboard* bb = board.bitboards;
-    const Bitboard occupied = bb[BB_OCCUPIED];
-    // The same x-ray blockers as mobility: sliders see through their own kind.
-    const Bitboard bishopBlockers = occupied & ~(bb[BISHOP] | bb[QUEEN]);
-    const Bitboard rookBlockers = occupied & ~(bb[ROOK] | bb[QUEEN]);
-    const Bitboard queenBlockers = occupied & ~(bb[ROOK] | bb[BISHOP]);
-
-    int distanceSum = 0;
-    int attackScore = 0;
-    for (int side = 0; side < 2; ++side) {
-        const Colour us = Colour(side);
-        const int u = side == WHITE ? 1 : -1;
-        const int d = -u;  // distance costs the attacker
-        const Square target = board.kingSquare(opponent(us));
-        const Bitboard zone = kingZone[target];
-        int attackers = 0, knightAttackers = 0, queenAttackers = 0, hits = 0, pawnFlag = 0;
-
-        // Pawns: those on or beside the king's file should stand close to it;
-        // every pawn hitting the zone adds its hits, and pawns together count
-        // as one attacker.
-        for (Bitboard set = board.pieces(us, PAWN); set;) {
-            const Square square = popLowest(set);
-            if (std::abs(fileOfSquare[square] - fileOfSquare[target]) <= 1)
-                distanceSum += d * manhattanDistance[square][target];
-            const Bitboard hit = pawnAttacks[square][us] & zone;
-            if (hit) {
-                pawnFlag = 1;
-                hits += popCount(hit);
-            }
-        }
-
-        // Pieces: each pays its distance to the king and, when it hits the
-        // zone, counts as an attacker with its hits.
-        auto hitsZone = [&](Square square, Bitboard attacks) {
-            distanceSum += d * manhattanDistance[square][target];
-            const Bitboard hit = attacks & zone;
-            if (!hit) return false;
-            ++attackers;
-            hits += popCount(hit);
-            return true;
-        };
-        for (Bitboard set = board.pieces(us, KNIGHT); set;) {
-            const Square square = popLowest(set);
-            if (hitsZone(square, knightAttacks[square])) ++knightAttackers;
-        }
-        for (Bitboard set = board.pieces(us, BISHOP); set;) {
-            const Square square = popLowest(set);
-            hitsZone(square, bishopAttacks(bishopBlockers, square));
-        }
-        for (Bitboard set = board.pieces(us, ROOK); set;) {
-            const Square square = popLowest(set);
-            hitsZone(square, rookAttacks(rookBlockers, square));
-        }
-        for (Bitboard set = board.pieces(us, QUEEN); set;) {
-            const Square square = popLowest(set);
-            if (hitsZone(square, queenAttacks(queenBlockers, square))) ++queenAttackers;
-        }
-
-        // Knights weigh double and queens triple in the attacker count.
-        const int weight = attackers + KNIGHT_ATTACKER_EXTRA * knightAttackers +
-                           QUEEN_ATTACKER_EXTRA * queenAttackers + pawnFlag;
-        attackScore += u * weight * hits;
-    }
-    // Closeness matters with pieces on the board; the attack units always.
-    return (distanceSum * phase) / PHASE_MAX + attackScore;
-}
 
 namespace {
 

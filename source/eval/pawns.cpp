@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 using namespace evalparams;
@@ -45,40 +47,28 @@ constexpr int blockedPasserValue[6] = {
     BLOCKED_BY_MINOR_PAWN_KING,  // king
 };
 
-}  // namespace
-
-int getPawnScore(const Board& board, int phase) {
-    // The variant is read once per call; everything after that is table reads.
-    const bool revised = activeVariant().revisedPawnTerm;
-    const PawnTermTables& tables = revised ? revisedPawnTermTables : standardPawnTermTables;
-    const int unstoppableEg = revised ? UNSTOPPABLE_EG_REVISED : UNSTOPPABLE_EG;
-
+// The part of the pawn term that depends on the pawns alone (the table
+// values of every pawn, isolated, backward and doubled pawns, the supported
+// passer bonuses) and which pawns are passed. Kings, pieces and the side to
+// move come in afterwards, for the passed pawns only.
+struct PawnStructure {
     int mg = 0, eg = 0;
-    int raceCount[2] = {RACE_NONE, RACE_NONE};
+    Bitboard passed = 0;  // of both sides
+};
 
-    // Steps 1 to 3: piece squares of knights, bishops and kings.
-    addPieceSquares(board, KNIGHT, knightTableMg, knightTableEg, mg, eg);
-    addPieceSquares(board, BISHOP, bishopTable, bishopTable, mg, eg);
-    addPieceSquares(board, KING, *tables.kingMg, *tables.kingEg, mg, eg);
-    const Square kingSquares[2] = {board.kingSquare(WHITE), board.kingSquare(BLACK)};
+PawnStructure computePawnStructure(Bitboard whitePawns, Bitboard blackPawns, bool revised) {
+    const PawnTermTables& tables = revised ? revisedPawnTermTables : standardPawnTermTables;
+    PawnStructure result;
+    int& mg = result.mg;
+    int& eg = result.eg;
 
-    // Step 4: with only pawns left on one side, the stronger side wants its
-    // king close to the bare one.
-    if (phase == 0) {
-        const int distance = kingDistance[kingSquares[WHITE]][kingSquares[BLACK]];
-        if (board.material[BLACK] == 0) eg -= BARE_KING_DISTANCE * distance;
-        else if (board.material[WHITE] == 0) eg += BARE_KING_DISTANCE * distance;
-    }
-
-    // Step 5: every pawn, White's first, each side in ascending square order.
+    // Every pawn, White's first, each side in ascending square order (the
+    // order decides which of two neighbouring passers is the later one).
     for (int side = 0; side < 2; ++side) {
-        const Colour us = Colour(side), them = opponent(us);
         const int sign = signOf(side);
-        const Bitboard own = board.pieces(us, PAWN);
-        const Bitboard enemy = board.pieces(them, PAWN);
-        const Square ownKing = kingSquares[us], enemyKing = kingSquares[them];
-        const bool ownToMove = board.sideToMove == us;
-        const bool enemyHasPieces = board.nonPawnMaterial[them] != 0;
+        const Bitboard own = side == WHITE ? whitePawns : blackPawns;
+        const Bitboard enemy = side == WHITE ? blackPawns : whitePawns;
+        const Colour them = opponent(Colour(side));
         Bitboard passedSoFar = 0;
 
         for (Bitboard set = own; set;) {
@@ -87,41 +77,14 @@ int getPawnScore(const Board& board, int phase) {
             const Bitboard ownOnFile = own & fileMask[q];
             const Bitboard enemyOnFile = enemy & fileMask[q];
 
-            // 5.1 Pawn endings: pawns want the enemy king far and their own near.
-            if (phase == 0)
-                eg += sign * PAWN_KING_DISTANCE *
-                      (PAWN_ENEMY_KING_FACTOR * kingDistance[q][enemyKing] - kingDistance[q][ownKing]);
-
-            // 5.2 Passed: no enemy pawn ahead on its own or a neighbouring file,
+            // Passed: no enemy pawn ahead on its own or a neighbouring file,
             // and no own pawn in front of it on its file.
             const Square mostAdvanced = side == WHITE ? Square(63 - std::countl_zero(ownOnFile)) : lowestSquare(ownOnFile);
             const bool passed = (frontSpan[side][q] & enemy) == 0 && q == mostAdvanced;
 
             if (passed) {
-                // 5.3 Passed pawn.
                 mg += sign * (*tables.passedMg)[relative];
                 eg += sign * (*tables.passedEg)[relative];
-
-                // The rule of the square: can the enemy king still catch it?
-                const Square promotion = promotionSquare[side][fileOf(q)];
-                const int pawnDistance = kingDistance[q][promotion];
-                const int kingToPromotion = kingDistance[enemyKing][promotion];
-                const bool unstoppable = pawnDistance + (ownToMove ? 0 : 1) < kingToPromotion;
-
-                if (!enemyHasPieces) {
-                    // Pawn ending: only the race between unstoppable passers
-                    // counts, in plies until promotion.
-                    if (unstoppable)
-                        raceCount[side] = std::min(raceCount[side], 2 * pawnDistance - (ownToMove ? 1 : 0));
-                } else if (unstoppable) {
-                    mg += sign * UNSTOPPABLE_MG;
-                    eg += sign * unstoppableEg;
-                } else {
-                    // The farther the enemy king stands from its file, the better.
-                    const int files = std::abs(fileOf(q) - fileOf(enemyKing));
-                    mg += sign * PASSER_KING_FILE_MG * files;
-                    eg += sign * PASSER_KING_FILE_EG * files;
-                }
 
                 // A passer defended by a pawn diagonally behind it.
                 const bool isProtected = (pawnAttacks[q][them] & own) != 0;
@@ -146,18 +109,9 @@ int getPawnScore(const Board& board, int phase) {
                         mg += sign * SUPPORTED_MG_REVISED;
                         eg += sign * SUPPORTED_EG_REVISED;
                     }
-                    // An enemy man on the square in front of it. The push
-                    // table keeps a pawn on its last rank from looking off the board.
-                    const Bitboard front = pawnPush[q][side] & board.colourSet(them);
-                    if (front) {
-                        const int value = blockedPasserValue[board.squareKind[lowestSquare(front)]];
-                        mg += sign * value;
-                        eg += sign * value;
-                    }
                 }
                 passedSoFar |= squareBit(q);
             } else {
-                // 5.4 Pawn that is not passed.
                 mg += sign * (*tables.pawnMg)[relative];
                 eg += sign * (*tables.pawnEg)[relative];
 
@@ -183,6 +137,152 @@ int getPawnScore(const Board& board, int phase) {
                 if (popCount(ownOnFile) > 1) {
                     mg -= sign * DOUBLED_MG;
                     eg -= sign * DOUBLED_EG;
+                }
+            }
+        }
+        result.passed |= passedSoFar;
+    }
+    return result;
+}
+
+// The pawn cache: pawn structures recur all over a search tree, while the
+// pieces around them change. An entry is keyed by both pawn sets in full
+// (and the program whose term it holds), so a hit is exactly the
+// recomputation; a slot shared by two structures just holds the later one.
+struct PawnCacheEntry {
+    Bitboard whitePawns;
+    Bitboard blackPawns;
+    Bitboard passed;
+    std::int16_t mg;
+    std::int16_t eg;
+    bool revised;
+};
+static_assert(sizeof(PawnCacheEntry) == 32, "two entries per cache line");
+
+// Zero-filled, every entry describes the board without pawns (all sums 0),
+// which is what the standard term computes for it: no entry is ever wrong.
+PawnCacheEntry pawnCache[PAWN_CACHE_ENTRIES];
+std::size_t pawnCacheMask = PAWN_CACHE_ENTRIES - 1;
+bool pawnCacheOn = true;
+
+inline std::size_t pawnCacheIndex(Bitboard whitePawns, Bitboard blackPawns) {
+    const std::uint64_t mixed = whitePawns * 0x9E3779B97F4A7C15ULL ^ blackPawns * 0xC2B2AE3D27D4EB4FULL;
+    return std::size_t(mixed >> 40) & pawnCacheMask;
+}
+
+PawnStructure pawnStructure(Bitboard whitePawns, Bitboard blackPawns, bool revised) {
+    if (!pawnCacheOn) return computePawnStructure(whitePawns, blackPawns, revised);
+    PawnCacheEntry& entry = pawnCache[pawnCacheIndex(whitePawns, blackPawns)];
+    if (entry.whitePawns == whitePawns && entry.blackPawns == blackPawns && entry.revised == revised) {
+        PawnStructure cached;
+        cached.mg = entry.mg;
+        cached.eg = entry.eg;
+        cached.passed = entry.passed;
+        return cached;
+    }
+    const PawnStructure computed = computePawnStructure(whitePawns, blackPawns, revised);
+    // A legal position's sums are a few hundred; anything that would not
+    // fit the entry is simply not kept.
+    if (computed.mg == std::int16_t(computed.mg) && computed.eg == std::int16_t(computed.eg)) {
+        entry.whitePawns = whitePawns;
+        entry.blackPawns = blackPawns;
+        entry.passed = computed.passed;
+        entry.mg = std::int16_t(computed.mg);
+        entry.eg = std::int16_t(computed.eg);
+        entry.revised = revised;
+    }
+    return computed;
+}
+
+}  // namespace
+
+void setPawnCacheEntries(std::size_t entries) {
+    pawnCacheOn = entries > 0;
+    std::size_t size = 1;
+    while (size * 2 <= entries && size * 2 <= PAWN_CACHE_ENTRIES) size *= 2;
+    pawnCacheMask = size - 1;
+}
+
+int getPawnScore(const Board& board, int phase) {
+    // The variant is read once per call; everything after that is table reads.
+    const bool revised = activeVariant().revisedPawnTerm;
+    const PawnTermTables& tables = revised ? revisedPawnTermTables : standardPawnTermTables;
+    const int unstoppableEg = revised ? UNSTOPPABLE_EG_REVISED : UNSTOPPABLE_EG;
+
+    int mg = 0, eg = 0;
+    int raceCount[2] = {RACE_NONE, RACE_NONE};
+
+    // Steps 1 to 3: piece squares of knights, bishops and kings.
+    addPieceSquares(board, KNIGHT, knightTableMg, knightTableEg, mg, eg);
+    addPieceSquares(board, BISHOP, bishopTable, bishopTable, mg, eg);
+    addPieceSquares(board, KING, *tables.kingMg, *tables.kingEg, mg, eg);
+    const Square kingSquares[2] = {board.kingSquare(WHITE), board.kingSquare(BLACK)};
+
+    // Step 4: with only pawns left on one side, the stronger side wants its
+    // king close to the bare one.
+    if (phase == 0) {
+        const int distance = kingDistance[kingSquares[WHITE]][kingSquares[BLACK]];
+        if (board.material[BLACK] == 0) eg -= BARE_KING_DISTANCE * distance;
+        else if (board.material[WHITE] == 0) eg += BARE_KING_DISTANCE * distance;
+    }
+
+    // Step 5: the pawns. What the pawns decide among themselves comes from
+    // the cache; what kings, pieces and the side to move add is done here.
+    const Bitboard whitePawns = board.pieces(WHITE, PAWN), blackPawns = board.pieces(BLACK, PAWN);
+    const PawnStructure structure = pawnStructure(whitePawns, blackPawns, revised);
+    mg += structure.mg;
+    eg += structure.eg;
+
+    for (int side = 0; side < 2; ++side) {
+        const Colour us = Colour(side), them = opponent(us);
+        const int sign = signOf(side);
+        const Bitboard own = side == WHITE ? whitePawns : blackPawns;
+        const Square ownKing = kingSquares[us], enemyKing = kingSquares[them];
+        const bool ownToMove = board.sideToMove == us;
+        const bool enemyHasPieces = board.nonPawnMaterial[them] != 0;
+
+        // 5.1 Pawn endings: pawns want the enemy king far and their own near.
+        if (phase == 0) {
+            for (Bitboard set = own; set;) {
+                const Square q = popLowest(set);
+                eg += sign * PAWN_KING_DISTANCE *
+                      (PAWN_ENEMY_KING_FACTOR * kingDistance[q][enemyKing] - kingDistance[q][ownKing]);
+            }
+        }
+
+        // 5.3 Passed pawns against the kings and pieces.
+        for (Bitboard set = structure.passed & own; set;) {
+            const Square q = popLowest(set);
+
+            // The rule of the square: can the enemy king still catch it?
+            const Square promotion = promotionSquare[side][fileOf(q)];
+            const int pawnDistance = kingDistance[q][promotion];
+            const int kingToPromotion = kingDistance[enemyKing][promotion];
+            const bool unstoppable = pawnDistance + (ownToMove ? 0 : 1) < kingToPromotion;
+
+            if (!enemyHasPieces) {
+                // Pawn ending: only the race between unstoppable passers
+                // counts, in plies until promotion.
+                if (unstoppable)
+                    raceCount[side] = std::min(raceCount[side], 2 * pawnDistance - (ownToMove ? 1 : 0));
+            } else if (unstoppable) {
+                mg += sign * UNSTOPPABLE_MG;
+                eg += sign * unstoppableEg;
+            } else {
+                // The farther the enemy king stands from its file, the better.
+                const int files = std::abs(fileOf(q) - fileOf(enemyKing));
+                mg += sign * PASSER_KING_FILE_MG * files;
+                eg += sign * PASSER_KING_FILE_EG * files;
+            }
+
+            if (revised) {
+                // An enemy man on the square in front of it. The push table
+                // keeps a pawn on its last rank from looking off the board.
+                const Bitboard front = pawnPush[q][side] & board.colourSet(them);
+                if (front) {
+                    const int value = blockedPasserValue[board.squareKind[lowestSquare(front)]];
+                    mg += sign * value;
+                    eg += sign * value;
                 }
             }
         }

@@ -1,3 +1,4 @@
+#include "board/legality.h"
 #include "eval/eval.h"
 #include "search/nodes.h"
 #include "search/ordering.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 using namespace search_params;
 
@@ -180,11 +182,14 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     }
 
     // Step 10: the moves, in the order they will be tried.
+    // The list needs no clearing: the generator writes every entry it counts.
     const int alpha0 = alpha;
-    Move list[MAX_MOVES] = {};
+    Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
-    orderMoves(board, list, count, hashMove, ply);
+    MovePicker picker(board, list, count, hashMove, ply);
+    std::optional<LegalityTest> legality;
+    if (inCheck) legality.emplace(board);
 
     Move bestMove = NO_MOVE;
     int searchedCount = 0;
@@ -192,9 +197,7 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     const Bitboard seventhRank = side == WHITE ? SEVENTH_RANK_WHITE : SEVENTH_RANK_BLACK;
 
     // Step 11: the move loop.
-    for (int i = 0; i < count; ++i) {
-        const Move move = list[i];
-
+    for (Move move; picker.next(move);) {
         // 11.1: castling through or out of check is illegal.
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
 
@@ -229,10 +232,16 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
             }
 
             // 11.2: pseudo-legal moves that leave the king attacked are dropped.
-            board.makeMove(move);
-            if (board.isAttacked(side, board.kingSquare(side))) {
-                board.unmakeMove(move);
-                continue;
+            // In check most moves are illegal: those are settled without
+            // being made (but still counted as the nodes they would be).
+            if (inCheck) {
+                if (!legality->makeIfLegal(board, move)) continue;
+            } else {
+                board.makeMove(move);
+                if (board.isAttacked(side, board.kingSquare(side))) {
+                    board.unmakeMove(move);
+                    continue;
+                }
             }
 
             // 11.3: search it.

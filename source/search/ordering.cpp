@@ -2,6 +2,7 @@
 
 #include "board/attacks.h"
 #include "eval/eval.h"
+#include "search/pv.h"
 
 #include <cstdio>
 
@@ -39,16 +40,19 @@ void storeKiller(Move move, int ply) {
 namespace {
 
 // Every man of either colour that attacks the square on the given occupancy.
-Bitboard attackersOf(const Board& board, Square to, Bitboard occupancy) {
+// The slider lookups are skipped when no slider of the kind stands on the
+// square's lines at all.
+Bitboard attackersOf(const Board& board, Square to, Bitboard occupancy, Bitboard diagonalSliders,
+                     Bitboard straightSliders) {
     const Bitboard* bb = board.bitboards;
-    const Bitboard diagonalSliders = bb[BISHOP] | bb[QUEEN];
-    const Bitboard straightSliders = bb[ROOK] | bb[QUEEN];
     // A white pawn attacks `to` from the squares a black pawn on `to` would attack, and vice versa.
-    const Bitboard pawns = (pawnAttacks[to][BLACK] & bb[PAWN] & bb[BB_WHITE]) |
-                           (pawnAttacks[to][WHITE] & bb[PAWN] & bb[BB_WHITE + BLACK]);
-    const Bitboard attackers = pawns | (knightAttacks[to] & bb[KNIGHT]) | (kingAttacks[to] & bb[KING]) |
-                               (bishopAttacks(occupancy, to) & diagonalSliders) |
-                               (rookAttacks(occupancy, to) & straightSliders);
+    Bitboard attackers = (pawnAttacks[to][BLACK] & bb[PAWN] & bb[BB_WHITE]) |
+                         (pawnAttacks[to][WHITE] & bb[PAWN] & bb[BB_WHITE + BLACK]) |
+                         (knightAttacks[to] & bb[KNIGHT]) | (kingAttacks[to] & bb[KING]);
+    if ((diagonalMask[to] | antiDiagonalMask[to]) & diagonalSliders & occupancy)
+        attackers |= bishopAttacks(occupancy, to) & diagonalSliders;
+    if ((rankMask[to] | fileMask[to]) & straightSliders & occupancy)
+        attackers |= rookAttacks(occupancy, to) & straightSliders;
     return attackers & occupancy;
 }
 
@@ -88,7 +92,9 @@ int staticExchange(const Board& board, Move move) {
     // Step 3: the moving man has left its square; everything that now bears
     // on the destination, sliders behind it included, may join in.
     occupancy &= ~squareBit(from);
-    Bitboard attackers = attackersOf(board, to, occupancy);
+    const Bitboard diagonalSliders = board.bitboards[BISHOP] | board.bitboards[QUEEN];
+    const Bitboard straightSliders = board.bitboards[ROOK] | board.bitboards[QUEEN];
+    Bitboard attackers = attackersOf(board, to, occupancy, diagonalSliders, straightSliders);
 
     // Step 4: the first entry of the swap list is what the move itself wins.
     // A promotion still counts as the pawn that stands there.
@@ -102,8 +108,8 @@ int staticExchange(const Board& board, Move move) {
     if (!(attackers & board.colourSet(toCapture))) return gain[0];
 
     // Step 6: alternate recaptures with the least valuable man each time.
-    const Bitboard diagonalSliders = board.bitboards[BISHOP] | board.bitboards[QUEEN];
-    const Bitboard straightSliders = board.bitboards[ROOK] | board.bitboards[QUEEN];
+    const Bitboard diagonalLines = diagonalMask[to] | antiDiagonalMask[to];
+    const Bitboard straightLines = rankMask[to] | fileMask[to];
     for (;;) {
         Square square = 0;
         PieceKind kind = EMPTY;
@@ -114,9 +120,12 @@ int staticExchange(const Board& board, Move move) {
         onSquare = kind;
 
         // The recapturing man leaves its square: sliders lined up behind it
-        // (x-ray) now see the destination too.
-        occupancy &= ~squareBit(square);
-        attackers |= (bishopAttacks(occupancy, to) & diagonalSliders) | (rookAttacks(occupancy, to) & straightSliders);
+        // (x-ray) now see the destination too. Only the line through the
+        // square it left can open; a knight opens none.
+        const Bitboard left = squareBit(square);
+        occupancy &= ~left;
+        if (diagonalLines & left) attackers |= bishopAttacks(occupancy, to) & diagonalSliders;
+        else if (straightLines & left) attackers |= rookAttacks(occupancy, to) & straightSliders;
         attackers &= occupancy;
 
         toCapture = opponent(toCapture);
@@ -193,4 +202,174 @@ void orderMoves(const Board& board, Move* list, int count, Move hashMove, int pl
         list[i] = withScore(m, key);
     }
     sortMoves(list, count);
+}
+
+namespace {
+
+// Moves the entries of [begin, end) that satisfy the predicate to its front,
+// in any order (each band is sorted afterwards); returns the end of those.
+template <class Predicate>
+int partitionMoves(Move* list, int begin, int end, Predicate&& predicate) {
+    int split = begin;
+    for (int i = begin; i < end; ++i) {
+        if (predicate(list[i])) {
+            const Move m = list[i];
+            list[i] = list[split];
+            list[split++] = m;
+        }
+    }
+    return split;
+}
+
+// Every square a man of the side not to move attacks; sliderAttacks gets
+// the part its bishops, rooks and queens attack.
+Bitboard enemyAttacks(const Board& board, Bitboard& sliderAttacks) {
+    const Colour them = opponent(board.sideToMove);
+    const Bitboard occupied = board.bitboards[BB_OCCUPIED];
+    Bitboard sliders = 0;
+    for (Bitboard set = board.pieces(them, BISHOP) | board.pieces(them, QUEEN); set;)
+        sliders |= bishopAttacks(occupied, popLowest(set));
+    for (Bitboard set = board.pieces(them, ROOK) | board.pieces(them, QUEEN); set;)
+        sliders |= rookAttacks(occupied, popLowest(set));
+    Bitboard attacks = sliders | pawnAttackSet(board.pieces(them, PAWN), them) | kingAttacks[board.kingSquare(them)];
+    for (Bitboard set = board.pieces(them, KNIGHT); set;) attacks |= knightAttacks[popLowest(set)];
+    sliderAttacks = sliders;
+    return attacks;
+}
+
+// Whether the move generator offers a capture of the enemy king: a man of
+// the side to move attacks it, a pawn only off the promotion rank (taking
+// the king by promotion is never generated).
+bool offersKing(const Board& board) {
+    const Colour us = board.sideToMove, them = opponent(us);
+    const Bitboard king = board.pieces(them, KING);
+    if (!king) return false;
+    const Square k = lowestSquare(king);
+    const Bitboard* bb = board.bitboards;
+    const Bitboard own = board.colourSet(us), occupied = bb[BB_OCCUPIED];
+    return ((knightAttacks[k] & bb[KNIGHT]) | (kingAttacks[k] & bb[KING]) |
+            (bishopAttacks(occupied, k) & (bb[BISHOP] | bb[QUEEN])) | (rookAttacks(occupied, k) & (bb[ROOK] | bb[QUEEN])) |
+            (promotionRank[us] & king ? 0 : pawnAttacks[k][them] & bb[PAWN])) &
+           own;
+}
+
+bool isKiller(Move m, int ply) {
+    if (ply < 0 || ply >= KILLER_PLIES) return false;
+    const Move* row = killerMoves[ply];
+    return sameMove(m, row[0]) || sameMove(m, row[1]) || sameMove(m, row[2]);
+}
+
+// The key of a move that lost material in the exchange.
+std::uint32_t losingKey(int s) {
+    if (s > LOSING_SMALL_LIMIT) return KEY_LOSING_SMALL;
+    if (s > LOSING_MEDIUM_LIMIT) return KEY_LOSING_MEDIUM;
+    return KEY_LOSING_LARGE;
+}
+
+}  // namespace
+
+MovePicker::MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply)
+    : board_(board), list_(list), count_(count), ply_(ply), stage_(Stage::HASH),
+      losingBegin_(count) {
+    if (offersKing(board)) {
+        // Only a damaged position offers a king; orderMoves reports it
+        // there, before any move is searched. Take its order as it is.
+        orderMoves(board, list, count, hashMove, ply);
+        stage_ = Stage::DONE;
+        bandEnd_ = count;
+        return;
+    }
+    if (sameMove(hashMove, NO_MOVE)) return;
+    for (int i = 0; i < count; ++i) {
+        if (sameMove(list[i], hashMove)) {
+            const Move m = list[i];
+            list[i] = list[0];
+            list[0] = withScore(m, KEY_HASH_MOVE);
+            bandEnd_ = 1;
+            return;
+        }
+    }
+}
+
+bool MovePicker::next(Move& move) {
+    while (next_ == bandEnd_) {
+        switch (stage_) {
+        case Stage::HASH: prepareCaptures(); break;
+        case Stage::CAPTURES: prepareKillers(); break;
+        case Stage::KILLERS: prepareQuiets(); break;
+        case Stage::QUIETS: prepareLosing(); break;
+        case Stage::LOSING:
+        case Stage::DONE: return false;
+        }
+    }
+    move = list_[next_++];
+    return true;
+}
+
+void MovePicker::prepareCaptures() {
+    stage_ = Stage::CAPTURES;
+    const int captureEnd = partitionMoves(list_, next_, losingBegin_, [](Move m) { return isCapture(m); });
+    for (int i = next_; i < captureEnd; ++i) {
+        const int s = staticExchange(board_, list_[i]);
+        list_[i] = withScore(list_[i], s >= 0 ? KEY_CAPTURE_BASE + std::uint32_t(s / KEY_CAPTURE_DIVISOR) : losingKey(s));
+    }
+    // Losing captures join the losing band at the end of the list.
+    const int goodEnd = partitionMoves(list_, next_, captureEnd, [](Move m) { return moveScore(m) >= KEY_CAPTURE_BASE; });
+    for (int i = captureEnd; i-- > goodEnd;) {
+        const Move m = list_[i];
+        list_[i] = list_[--losingBegin_];
+        list_[losingBegin_] = m;
+    }
+    bandEnd_ = goodEnd;
+    sortMoves(list_ + next_, bandEnd_ - next_);
+}
+
+void MovePicker::prepareKillers() {
+    stage_ = Stage::KILLERS;
+    const int ply = ply_;
+    bandEnd_ = partitionMoves(list_, next_, losingBegin_, [ply](Move m) { return isKiller(m, ply); });
+    for (int i = next_; i < bandEnd_; ++i) list_[i] = withScore(list_[i], KEY_KILLER);
+    sortMoves(list_ + next_, bandEnd_ - next_);
+}
+
+void MovePicker::prepareQuiets() {
+    stage_ = Stage::QUIETS;
+    const int flip = board_.sideToMove == WHITE ? 0 : 56;
+    // Most quiet moves go where no enemy man can follow. With the squares
+    // the enemy attacks at hand, those need no exchange evaluation: nothing
+    // can take on the destination, so the exchange is 0. Leaving the origin
+    // can only open a line for an enemy slider that attacks the origin now;
+    // such moves, and every move to an attacked square, are evaluated in full.
+    Bitboard sliderAttacks = 0;
+    const Bitboard attacked = enemyAttacks(board_, sliderAttacks);
+    int end = losingBegin_;
+    for (int i = next_; i < end;) {
+        const Move m = list_[i];
+        int s = 0;
+        if (!isCastling(m) &&
+            ((attacked & squareBit(moveTo(m))) || (sliderAttacks & squareBit(moveFrom(m)))))
+            s = staticExchange(board_, m);
+        if (s == 0) {
+            std::uint32_t key = KEY_CASTLING;
+            if (!isCastling(m)) {
+                // Quiet move to a safe square: rank it by its piece-square
+                // gain, read from White's side.
+                const int* table = orderingTables[board_.squareKind[moveFrom(m)]];
+                key = std::uint32_t(KEY_QUIET_BASE + table[moveTo(m) ^ flip] - table[moveFrom(m) ^ flip]);
+            }
+            list_[i++] = withScore(m, key);
+        } else {
+            list_[i] = list_[--end];
+            list_[end] = withScore(m, losingKey(s));
+        }
+    }
+    losingBegin_ = end;
+    bandEnd_ = end;
+    sortMoves(list_ + next_, bandEnd_ - next_);
+}
+
+void MovePicker::prepareLosing() {
+    stage_ = Stage::LOSING;
+    bandEnd_ = count_;
+    sortMoves(list_ + next_, bandEnd_ - next_);
 }

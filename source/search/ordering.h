@@ -30,3 +30,32 @@ void sortMoves(Move* list, int count);
 
 // Writes the ordering key of every move into bits 19..26 and sorts the list.
 void orderMoves(const Board& board, Move* list, int count, Move hashMove, int ply);
+
+// Hands out the moves of a list in exactly the order orderMoves gives them
+// (each with its key written), but works out the keys one band at a time:
+// the hash move first, then the captures that do not lose material, the
+// killers, the safe quiet moves, and last every losing move. A node cut off
+// early never pays for the bands it did not reach. The bands' keys do not
+// overlap, so sorting each band on its own gives the order of one sort.
+class MovePicker {
+public:
+    MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply);
+    // The next move, false when the list is done.
+    bool next(Move& move);
+
+private:
+    enum class Stage { HASH, CAPTURES, KILLERS, QUIETS, LOSING, DONE };
+    void prepareCaptures();
+    void prepareKillers();
+    void prepareQuiets();
+    void prepareLosing();
+
+    const Board& board_;
+    Move* list_;
+    int count_;
+    int ply_;
+    Stage stage_;
+    int next_ = 0;        // next move to hand out
+    int bandEnd_ = 0;     // end of the band being handed out
+    int losingBegin_;     // losing moves collect at the end of the list
+};

@@ -1,12 +1,35 @@
+#include "board/legality.h"
 #include "eval/eval.h"
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/params.h"
 #include "search/pv.h"
 
+#include <optional>
+
 using namespace search_params;
 
 namespace {
+
+// The mate test of the node in check, on its generated moves: the moves are
+// tried in order until one is legal, and each one tried counts as a node, as
+// if it had been made and taken back. A move that takes the king (damaged
+// positions only) means the side is not mated.
+bool hasLegalMove(Board& board, const Move* list, int count, const LegalityTest& legality) {
+    for (int i = 0; i < count; ++i) {
+        const Move move = list[i];
+        if (capturesKing(move)) return true;
+        const std::uint32_t kind = moveKind(move);
+        if (kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
+            if (!makeMoveIfLegal(board, move)) continue;
+            board.unmakeMove(move);
+            return true;
+        }
+        ++nodeCount;
+        if (legality.isLegalMove(move)) return true;
+    }
+    return false;
+}
 
 // Quiescence's own key mapping: safe captures by exchange value, the losing
 // ones in three bands that are never searched.
@@ -31,7 +54,15 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
     // Step 1: mated here, at this distance from the root. The check test is
     // made once and shared with step 2; a side not in check is never mated.
     const bool inCheck = board.inCheck();
-    if (inCheck && isCheckmated(board)) return ply - MATE_SCORE;
+    Move list[MAX_MOVES];
+    int count = 0;
+    std::optional<LegalityTest> legality;
+    if (inCheck) {
+        // The moves are generated once, for the mate test and the search.
+        board.generateMoves(list, count);
+        legality.emplace(board);
+        if (!hasLegalMove(board, list, count, *legality)) return ply - MATE_SCORE;
+    }
 
     // Stand pat (not in check): the side to move may decline every capture.
     // It does not depend on the captures, and most quiet positions end here,
@@ -42,15 +73,12 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
         if (standPat > alpha) alpha = standPat;
     }
 
-    // Step 2.
-    Move list[MAX_MOVES] = {};
-    int count = 0;
+    // Step 2. The list needs no clearing: the generators write every entry they count.
     int searchable = 0;
 
     if (inCheck) {
         // Step 3: in check every move must be considered, in generation order,
         // and standing pat is not an option.
-        board.generateMoves(list, count);
         searchable = count;
     } else {
         // Step 4: captures (and queen promotions) that do not lose material,
@@ -73,8 +101,9 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
             score = MATE_SCORE - (ply + 1);
         } else {
             // Castling out of check is illegal; the path test refuses it
-            // without the move being made.
-            if (!makeMoveIfLegal(board, move)) continue;
+            // without the move being made. In check most moves are illegal:
+            // those are settled without being made (but still counted).
+            if (!(inCheck ? legality->makeIfLegal(board, move) : makeMoveIfLegal(board, move))) continue;
             score = -quiesce(board, depth - 1, ply + 1, -beta, -alpha);
             board.unmakeMove(move);
         }
