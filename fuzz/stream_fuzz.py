@@ -18,6 +18,8 @@ import argparse, os, random, re, shutil, subprocess, sys, tempfile, threading, t
 EXTREMES = [-2147483648, -2147483647, -1, 0, 1, 1 << 30, 2000000000, 2147483647, 99999999999999999999]
 MAX_LINE = 65535
 LONG = 100000  # a time or node value above this may keep a search going for long
+GO_RANGES = dict(depth=(1, 5), nodes=(1, 30000), movetime=(0, 300), mate=(1, 3), wtime=(-100, 8000),
+                 btime=(-100, 8000), winc=(0, 100), binc=(0, 100), movestogo=(0, 40))
 # Sound positions both programs read as Stockfish does, one a line.
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "stream_positions.txt")) as listed:
     FENS = [line.strip() for line in listed if line.strip() and not line.startswith("#")]
@@ -154,30 +156,24 @@ class Stream:
         return bytes(data).replace(b"\n", b" ")
 
     def go_line(self):
-        rng, form, parts, long = self.rng, self.rng.random(), ["go"], False
+        rng, form = self.rng, self.rng.random()
         if form < 0.15:
-            parts = [rng.choice(["go infinite", "go", "go searchmoves e2e4 d2d4", "go infinite depth 3"])]
-        elif form < 0.25:
-            parts.append("ponder wtime %d btime %d" % (self.value(1, 5000), self.value(1, 5000)))
-            long = True  # a "ponderhit" may hand it a long clock
+            return rng.choice(["go infinite", "go", "go searchmoves e2e4 d2d4", "go infinite depth 3"]), None, False
+        if form < 0.25:
+            fields = ["ponder", "wtime", "btime"]  # a "ponderhit" may hand it a long clock
         elif form < 0.45:
-            field, low, high = rng.choice([("depth", 1, 5), ("nodes", 1, 30000), ("movetime", 0, 300), ("mate", 1, 3)])
-            number = self.value(low, high)
-            parts.append("%s %d" % (field, number))
-            long = field in ("nodes", "movetime") and number > LONG
+            fields = [rng.choice(["depth", "nodes", "movetime", "mate"])]
         elif form < 0.8:
-            for field, low, high in [("wtime", -100, 8000), ("btime", -100, 8000), ("winc", 0, 100), ("binc", 0, 100),
-                                     ("movestogo", 0, 40)]:
-                if rng.random() < 0.7:
-                    number = self.value(low, high)
-                    parts.append("%s %d" % (field, number))
-                    long |= number > LONG
+            fields = [field for field in ["wtime", "btime", "winc", "binc", "movestogo"] if rng.random() < 0.7]
         else:
-            for field in rng.sample(["depth", "nodes", "movetime", "mate", "wtime", "btime", "winc", "binc",
-                                     "movestogo", "infinite", "ponder"], rng.randint(1, 5)):
-                number = rng.choice(EXTREMES + [rng.randint(-5, 5)])
-                parts.append(field if field in ("infinite", "ponder") else "%s %d" % (field, number))
-                long |= field == "ponder" or (field not in ("depth", "mate", "infinite") and number > LONG)
+            fields = rng.sample(list(GO_RANGES) + ["infinite", "ponder"], rng.randint(1, 5))
+        parts, long = ["go"], "ponder" in fields
+        for field in fields:
+            if field in GO_RANGES:
+                number = self.value(*GO_RANGES[field]) if form < 0.8 else rng.choice(EXTREMES + [rng.randint(-5, 5)])
+                field += " %d" % number
+                long |= field.split()[0] not in ("depth", "mate") and number > LONG
+            parts.append(field)
         return " ".join(parts), None, long
 
     def garbage(self):

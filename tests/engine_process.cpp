@@ -27,6 +27,8 @@ std::int64_t steadyMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+int msUntil(std::int64_t deadline) { return int(std::max<std::int64_t>(deadline - steadyMs(), 0)); }
+
 std::vector<std::string> filesIn(const std::string& directory) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory))
@@ -315,9 +317,7 @@ private:
 
     bool readUntil(const std::string& pattern) {
         const std::int64_t deadline = steadyMs() + launcher_.timeoutMs;
-        while (!failed_) {
-            const std::optional<std::string> line = next(int(std::max<std::int64_t>(deadline - steadyMs(), 0)));
-            if (!line) break;
+        while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline))) {
             if (matches(*line, pattern, false)) return true;
             if (startsWith(*line, "bestmove")) fail("\"" + *line + "\" before \"" + pattern + "\"");
         }
@@ -327,18 +327,16 @@ private:
 
     bool quiet(int ms) {
         const std::int64_t deadline = steadyMs() + ms;
-        for (std::int64_t left; !failed_ && (left = deadline - steadyMs()) > 0;) {
-            const std::optional<std::string> line = next(int(left));
-            if (!line) break;
+        while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline)))
             if (!startsWith(*line, "info")) return fail("\"" + *line + "\" within " + std::to_string(ms) + " ms");
-        }
         return true;
     }
 
     bool exitWith(int expected) {
-        while (!failed_ && next(launcher_.timeoutMs)) {
+        const std::int64_t deadline = steadyMs() + launcher_.timeoutMs;
+        while (!failed_ && next(msUntil(deadline))) {
         }
-        const std::optional<int> status = process_.waitForExit(launcher_.timeoutMs);
+        const std::optional<int> status = process_.waitForExit(msUntil(deadline) + 100);
         return status == expected || fail(status ? "exit status " + std::to_string(*status) : "no exit");
     }
 

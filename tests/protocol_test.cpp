@@ -44,7 +44,8 @@ TEST_P(GoLine, GivesItsBudget) {
         << GetParam().where;
 }
 
-INSTANTIATE_TEST_SUITE_P(TimeBudget, GoLine, ::testing::ValuesIn(readDataLines("time_budget.txt")));
+INSTANTIATE_TEST_SUITE_P(TimeBudget, GoLine, ::testing::ValuesIn(readDataLines("time_budget.txt")),
+                         [](const auto& test) { return "line" + test.param.where.substr(test.param.where.find(':') + 1); });
 
 TEST(Protocol, ScoresInMovesAndThePvLast) {
     // Mates in moves, signed from the side to move's view, as far as the
