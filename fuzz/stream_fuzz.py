@@ -13,7 +13,7 @@ itself with status 0 and no sanitizer report. Stream i of seed S is the same
 on every run (--seed S --only i); failing streams are saved under --failures.
 """
 
-import argparse, os, random, re, shutil, subprocess, sys, tempfile, threading, time
+import argparse, contextlib, os, random, re, shutil, subprocess, sys, tempfile, threading, time
 
 EXTREMES = [-2147483648, -2147483647, -1, 0, 1, 1 << 30, 2000000000, 2147483647, 99999999999999999999]
 MAX_LINE = 65535
@@ -203,77 +203,64 @@ def check_bestmove(oracle, position, line):
 
 
 def run_stream(number, seed, program, oracle, timeout):
-    """Runs stream `number`; returns it, the program's output and standard
-    error, the failures found and how many best moves were checked."""
+    """Runs stream `number`; returns it, the program's output (standard error
+    included), the failures found and how many best moves were checked."""
     stream = Stream(random.Random("%s-%d" % (seed, number)), oracle)
     folder = tempfile.mkdtemp(prefix="ostrel-stream-")
     env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1",
                UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
+    process = subprocess.Popen([program], cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, env=env)
+    out, failures = [], []
+    reader = threading.Thread(target=lambda: out.extend(line.rstrip(b"\r\n").decode("latin-1")
+                                                        for line in process.stdout), daemon=True)
+    reader.start()
+
+    def write(data):
+        with contextlib.suppress(OSError):
+            process.stdin.write(data)
+            process.stdin.flush()
+
+    for data, pause in stream.actions:
+        write(data)
+        time.sleep(pause)
+    read = lines_read(stream.data())
+    goes = sum(line.startswith(b"go") for line in read)
+    if stream.ending != "quit" and stream.needs_stop:
+        # Searches with long limits end on "stop": send it until every "go"
+        # so far has its answer.
+        deadline, sent = time.time() + timeout, goes - stream.tail.startswith(b"go")
+        while sum(line.startswith("bestmove") for line in out) < sent and time.time() < deadline \
+                and process.poll() is None:
+            write(b"stop\n")
+            time.sleep(0.1)
+    write(stream.tail)
+    with contextlib.suppress(OSError):
+        process.stdin.close()
     try:
-        with open(os.path.join(folder, "stderr"), "w+b") as err:
-            process = subprocess.Popen([program], cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                       stderr=err, env=env)
-            out = []
+        if process.wait(timeout=timeout) != 0:
+            failures.append("exit status %d" % process.returncode)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        failures.append("did not end within %d s of the end of its input" % timeout)
+    reader.join(timeout=5)
+    shutil.rmtree(folder, ignore_errors=True)
 
-            def collect():
-                for line in process.stdout:
-                    out.append(line.rstrip(b"\r\n").decode("latin-1"))
-
-            def write(data):
-                try:
-                    process.stdin.write(data)
-                    process.stdin.flush()
-                except OSError:
-                    pass
-
-            reader = threading.Thread(target=collect, daemon=True)
-            reader.start()
-            for data, pause in stream.actions:
-                write(data)
-                time.sleep(pause)
-            read = lines_read(stream.data())
-            goes = sum(line.startswith(b"go") for line in read)
-            if stream.ending != "quit" and stream.needs_stop:
-                # Searches with long limits end on "stop": send it until every
-                # "go" so far has its answer.
-                deadline, sent = time.time() + timeout, goes - stream.tail.startswith(b"go")
-                while sum(line.startswith("bestmove") for line in out) < sent and time.time() < deadline \
-                        and process.poll() is None:
-                    write(b"stop\n")
-                    time.sleep(0.1)
-            write(stream.tail)
-            try:
-                process.stdin.close()
-            except OSError:
-                pass
-            failures = []
-            try:
-                status = process.wait(timeout=timeout)
-                if status != 0:
-                    failures.append("exit status %d" % status)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-                failures.append("did not end within %d s of the end of its input" % timeout)
-            reader.join(timeout=5)
-            err.seek(0)
-            errors = err.read().decode("latin-1")
-        if "Sanitizer" in errors or "runtime error" in errors:
-            failures.append("sanitizer report")
-        if out.count("readyok") != read.count(b"isready"):
-            failures.append("%d readyok for %d isready" % (out.count("readyok"), read.count(b"isready")))
-        best = [line for line in out if line.startswith("bestmove")]
-        if len(best) > goes or (stream.ending != "quit" and len(best) != goes):
-            failures.append("%d bestmove for %d go" % (len(best), goes))
-        checked = 0
-        for index, (line, position) in enumerate(zip(best, stream.searched)):
-            failure = position and check_bestmove(oracle, position, line)
-            checked += position is not None
-            if failure:
-                failures.append("go #%d: %s" % (index + 1, failure))
-        return stream, out, errors, failures, checked
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
+    if any("Sanitizer" in line or "runtime error" in line for line in out):
+        failures.append("sanitizer report")
+    if out.count("readyok") != read.count(b"isready"):
+        failures.append("%d readyok for %d isready" % (out.count("readyok"), read.count(b"isready")))
+    best = [line for line in out if line.startswith("bestmove")]
+    if len(best) > goes or (stream.ending != "quit" and len(best) != goes):
+        failures.append("%d bestmove for %d go" % (len(best), goes))
+    checked = 0
+    for index, (line, position) in enumerate(zip(best, stream.searched)):
+        failure = position and check_bestmove(oracle, position, line)
+        checked += position is not None
+        if failure:
+            failures.append("go #%d: %s" % (index + 1, failure))
+    return stream, out, failures, checked
 
 
 def main():
@@ -299,7 +286,7 @@ def main():
     number = args.only or 0
     while more():
         program = os.path.abspath(args.programs[number % len(args.programs)])
-        stream, out, errors, failures, checked = run_stream(number, args.seed, program, oracle, args.timeout)
+        stream, out, failures, checked = run_stream(number, args.seed, program, oracle, args.timeout)
         totals["streams"] += 1
         totals["bytes"] += len(stream.data())
         totals["go"] += len(stream.searched)
@@ -311,7 +298,7 @@ def main():
             with open(name + ".in", "wb") as saved:
                 saved.write(stream.data())
             with open(name + ".out", "w") as saved:
-                saved.write("\n".join(out + ["--- standard error", errors]) + "\n")
+                saved.write("\n".join(out) + "\n")
             print("FAILED stream %d (%s, --seed %s --only %d), saved as %s.*:" %
                   (number, os.path.basename(program), args.seed, number, name))
             print("\n".join("  " + failure for failure in failures), flush=True)
