@@ -3,18 +3,11 @@
 // when it is the text of a legal move; a skipped word leaves the board as it
 // was; after every played move the derived fields equal a rebuild and the
 // mover's king is safe, however long the game grows.
-#include "board/board.h"
-#include "board/gamemoves.h"
-#include "board_helpers.h"
 #include "fuzz_support.h"
 
-#include <cstdint>
-#include <set>
 #include <sstream>
-#include <string>
 
 namespace {
-
 // Castling both ways, en passant, promotions by push and capture, checks.
 constexpr const char* startingPositions[] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
@@ -26,46 +19,23 @@ constexpr const char* startingPositions[] = {
     "4k3/8/8/8/8/8/8/4K2R w K - 99 80",
     "R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1 w - - 0 1",
 };
-
-std::set<std::string> legalTexts(Board& board) {
-    std::set<std::string> texts;
-    Move list[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(list, count);
-    for (int i = 0; i < count; ++i) {
-        const std::string text = moveToText(list[i], board);
-        if (!makeMoveIfLegal(board, list[i])) continue;
-        board.unmakeMove(list[i]);
-        texts.insert(text);
-    }
-    return texts;
-}
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    prepareFuzzTarget();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    constexpr std::size_t positions = sizeof startingPositions / sizeof startingPositions[0];
     Board board;
-    board.setFromFen(startingPositions[data[0] % positions]);
-
+    board.setFromFen(startingPositions[data[0] % std::size(startingPositions)]);
     std::istringstream words(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-    std::string word;
-    while (words >> word) {
-        const bool legal = legalTexts(board).count(word) > 0;
+    for (std::string word; words >> word;) {
+        const bool legal = legalMoveTexts(board).count(word) > 0;
         const Board before = board;
         const bool played = playMoveText(board, word);
         require(played == legal, "\"" + word + "\" " + (played ? "played but not legal" : "legal but skipped"));
         if (!played) {
-            require(boardDifference(board, before).empty(), "skipped \"" + word + "\" changed the board");
+            requireSame(board, before, "skipped \"" + word + "\" changed the board");
             continue;
         }
-        require(incrementalDifference(board).empty(), "after " + word + ": " + incrementalDifference(board));
+        requireConsistent(board, "after " + word);
         const Colour mover = opponent(board.sideToMove);
         require(!board.isAttacked(mover, board.kingSquare(mover)), word + " left its king attacked");
         require(board.ply >= 1 && board.ply < HISTORY_SIZE, "game history index " + std::to_string(board.ply));

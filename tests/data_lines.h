@@ -17,26 +17,21 @@ inline std::vector<DataLine> readDataLines(const std::string& fileName) {
     std::vector<DataLine> lines;
     std::ifstream in(std::string(OSTREL_DATA_DIR) + "/" + fileName);
     std::string text;
-    for (int number = 1; std::getline(in, text); ++number) {
-        if (text.empty() || text[0] == '#') continue;
-        lines.push_back({fileName + ":" + std::to_string(number), text});
-    }
+    for (int number = 1; std::getline(in, text); ++number)
+        if (!text.empty() && text[0] != '#') lines.push_back({fileName + ":" + std::to_string(number), text});
     return lines;
 }
 
 // The fields of a line separated by " ; ", trimmed of the blanks around them.
 inline std::vector<std::string> splitFields(const std::string& text) {
     std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(" ; ", start);
-        std::string field = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 3) {
+        end = text.find(" ; ", start);
+        std::string field = text.substr(start, end == std::string::npos ? end : end - start);
         field.erase(0, field.find_first_not_of(' '));
-        field.erase(field.find_last_not_of(' ') + 1);
-        fields.push_back(field);
-        if (end == std::string::npos) return fields;
-        start = end + 3;
+        fields.push_back(field.erase(field.find_last_not_of(' ') + 1));
     }
+    return fields;
 }
 
 // gtest prints a parameter with this.

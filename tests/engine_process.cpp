@@ -1,35 +1,431 @@
 #include "engine_process.h"
 
-#include <gtest/gtest.h>
+#include "board/error.h"
+#include "board/gamemoves.h"
+#include "uci.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
+#include <set>
+#include <sstream>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+namespace {
+
 std::int64_t steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool isLogFileName(const std::string& name, bool secondInTheSameSecond) {
-    // d: a digit; a: a digit or a blank.
-    const std::string shape = "dddd-ad-ad ad-ad-ad";
+int msUntil(std::int64_t deadline) { return int(std::max<std::int64_t>(deadline - steadyMs(), 0)); }
+
+std::vector<std::string> filesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A program started with pipes on its standard input and output, or with a
+// pseudo-terminal in raw mode as its input: a console someone types into.
+class EngineProcess {
+public:
+    EngineProcess(const std::vector<std::string>& command, const std::string& workingDirectory, bool terminal) {
+        std::signal(SIGPIPE, SIG_IGN);
+        int in[2];
+        int out[2];
+        if (terminal) {
+            // in[1] is the terminal's master side, in[0] the side the child reads.
+            in[1] = posix_openpt(O_RDWR | O_NOCTTY);
+            if (in[1] < 0 || grantpt(in[1]) != 0 || unlockpt(in[1]) != 0) throw std::runtime_error("no terminal");
+            in[0] = open(ptsname(in[1]), O_RDWR | O_NOCTTY);
+            termios raw{};
+            if (in[0] < 0 || tcgetattr(in[0], &raw) != 0) throw std::runtime_error("no terminal");
+            cfmakeraw(&raw);
+            tcsetattr(in[0], TCSANOW, &raw);
+        } else if (pipe(in) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        if (pipe(out) != 0 || (pid_ = fork()) < 0) throw std::runtime_error("pipe or fork failed");
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+            if (chdir(workingDirectory.c_str()) != 0) _exit(126);
+            std::vector<char*> argv;
+            for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        toChild_ = in[1];
+        fromChild_ = out[0];
+        fcntl(fromChild_, F_SETFL, fcntl(fromChild_, F_GETFL) | O_NONBLOCK);
+    }
+
+    ~EngineProcess() {
+        closeInput();
+        if (!exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(fromChild_);
+    }
+
+    void send(const std::string& bytes) {
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = write(toChild_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            done += std::size_t(n);
+        }
+    }
+
+    void closeInput() {
+        if (toChild_ >= 0) close(toChild_);
+        toChild_ = -1;
+    }
+
+    // The next output line, or nullopt when none arrives in time or the output ended.
+    std::optional<std::string> readLine(int timeoutMs) {
+        const std::int64_t deadline = steadyMs() + timeoutMs;
+        for (;;) {
+            if (const std::size_t end = pending_.find('\n'); end != std::string::npos) {
+                std::string line = pending_.substr(0, end);
+                pending_.erase(0, end + 1);
+                return line;
+            }
+            const std::int64_t left = deadline - steadyMs();
+            if (left <= 0) return std::nullopt;
+            pollfd p{fromChild_, POLLIN, 0};
+            if (poll(&p, 1, int(left)) <= 0) continue;
+            char buffer[65536];
+            const ssize_t n = read(fromChild_, buffer, sizeof buffer);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return std::nullopt;
+            pending_.append(buffer, std::size_t(n));
+        }
+    }
+
+    // Its exit status, or nullopt when it does not end in time or ends by a signal.
+    std::optional<int> waitForExit(int timeoutMs) {
+        for (const std::int64_t deadline = steadyMs() + timeoutMs; steadyMs() <= deadline; usleep(2000)) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) != pid_) continue;
+            exited_ = true;
+            return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+private:
+    int pid_ = -1;
+    int toChild_ = -1;
+    int fromChild_ = -1;
+    bool exited_ = false;
+    std::string pending_;
+};
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+}
+
+bool matchFrom(const std::string& text, std::size_t i, const std::string& pattern, std::size_t j, bool whole) {
+    for (; j < pattern.size() && pattern[j] != '*'; ++i, ++j)
+        if (i >= text.size() || text[i] != pattern[j]) return false;
+    if (j == pattern.size()) return !whole || i == text.size();
+    for (;; ++i) {
+        if (matchFrom(text, i, pattern, j + 1, whole)) return true;
+        if (i >= text.size() || text[i] == ' ') return false;
+    }
+}
+
+bool matches(const std::string& line, std::string pattern, bool whole) {
+    if (!pattern.empty() && pattern.back() == '$') {
+        pattern.pop_back();
+        whole = true;
+    }
+    return matchFrom(line, 0, pattern, 0, whole);
+}
+
+std::string expand(std::string text) {
+    for (std::size_t at; (at = text.find('{')) != std::string::npos && at + 3 < text.size() && text[at + 2] == '*';) {
+        const std::size_t end = text.find('}', at);
+        text.replace(at, end - at + 1, std::string(std::stoul(text.substr(at + 3, end - at - 3)), text[at + 1]));
+    }
+    return text;
+}
+
+// The local start time "YYYY-MM-DD HH-MM-SS" with blank-padded fields, then
+// ".log", or " (2).log" for a second program started in the same second.
+bool isLogFileName(const std::string& name, bool secondAllowed) {
+    const std::string shape = "dddd-ad-ad ad-ad-ad";  // d: a digit; a: a digit or a blank
     if (name.size() < shape.size()) return false;
     for (std::size_t i = 0; i < shape.size(); ++i) {
-        const char c = name[i];
-        const bool digit = c >= '0' && c <= '9';
-        if (!(shape[i] == 'd' ? digit : shape[i] == 'a' ? (digit || c == ' ') : c == shape[i])) return false;
+        const bool digit = std::isdigit(static_cast<unsigned char>(name[i]));
+        if (shape[i] == 'd' ? !digit : shape[i] == 'a' ? !(digit || name[i] == ' ') : name[i] != shape[i]) return false;
     }
     const std::string rest = name.substr(shape.size());
-    return rest == ".log" || (secondInTheSameSecond && rest == " (2).log");
+    return rest == ".log" || (secondAllowed && rest == " (2).log");
 }
+
+bool isInteger(const std::string& word, bool allowSign) {
+    const std::string digits = allowSign && startsWith(word, "-") ? word.substr(1) : word;
+    return !digits.empty() && digits.size() <= 18 &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Coordinate move text, or the null move "0000".
+bool isMoveWord(const std::string& w) {
+    const auto square = [&](std::size_t i) { return w[i] >= 'a' && w[i] <= 'h' && w[i + 1] >= '1' && w[i + 1] <= '8'; };
+    return w == "0000" || ((w.size() == 4 || (w.size() == 5 && std::string("nbrq").find(w[4]) != std::string::npos)) &&
+                           square(0) && square(2));
+}
+
+// One program running one transcript.
+class Run {
+public:
+    Run(const Launcher& launcher, const Transcript& transcript, const std::string& directory)
+        : launcher_(launcher), transcript_(transcript), directory_(directory),
+          before_(transcript.directory.empty() ? filesIn(directory) : std::vector<std::string>{}),
+          process_(command(), directory, launcher.terminal) {}
+
+    void run() {
+        where_ = transcript_.where;
+        if (transcript_.arguments.empty())
+            for (const std::string& line : launcher_.banner)
+                if (!expectNext(line)) return;
+        for (const DataLine& step : transcript_.steps) {
+            where_ = step.where;
+            std::string text = step.text;
+            if (startsWith(text, "64 ") || startsWith(text, "32 ")) {
+                if (text.substr(0, 2) != launcher_.variant) continue;
+                text.erase(0, 3);
+            }
+            if (!perform(text) || failed_) return;
+        }
+        if (logAt_ < log_.size()) fail("log line not named: " + log_[logAt_]);
+    }
+
+private:
+    std::vector<std::string> command() const {
+        std::vector<std::string> words = launcher_.command;
+        words.insert(words.end(), transcript_.arguments.begin(), transcript_.arguments.end());
+        return words;
+    }
+
+    bool fail(const std::string& why) {
+        ADD_FAILURE() << where_ << ": " << (why.size() > 300 ? why.substr(0, 300) + "..." : why);
+        failed_ = true;
+        return false;
+    }
+
+    bool perform(const std::string& step) {
+        const std::size_t blank = step.find(' ');
+        const std::string op = step.substr(0, blank);
+        const std::string arg = blank == std::string::npos ? "" : expand(step.substr(blank + 1));
+        const std::size_t space = arg.find(' ');
+        const std::string afterNumber = space == std::string::npos ? "" : arg.substr(space + 1);
+        if (op == ">") return send(arg + (launcher_.crlf ? "\r\n" : "\n"));
+        if (op == ">>") return send(replaceAll(replaceAll(arg, "\\r", "\r"), "\\n", "\n"));
+        if (op == "<") return expectNext(arg);
+        if (op == "<<") return readUntil(arg);
+        if (op == "quiet") return quiet(std::stoi(arg));
+        if (op == "close") return process_.closeInput(), true;
+        if (op == "exit") return exitWith(std::stoi(arg));
+        if (op == "last") return lastInfo_.find(arg) != std::string::npos || fail("the last search ended on " + lastInfo_);
+        if (op == "repetition") return repeated_ || fail("no variation of the last search ends at a repetition");
+        if (op == "log") return readLog(arg);
+        if (op == "count") {
+            const auto n = std::count_if(lines_.begin(), lines_.end(),
+                                         [&](const std::string& line) { return matches(line, afterNumber, false); });
+            return n == std::stol(arg) || fail(std::to_string(n) + " lines begin \"" + afterNumber + "\"");
+        }
+        if (op == "L") {
+            if (logAt_ == log_.size()) return fail("the log ends before \"" + arg + "\"");
+            return log_[logAt_++] == arg || fail("log line \"" + log_[logAt_ - 1] + "\"");
+        }
+        return fail("unknown step \"" + op + "\"");
+    }
+
+    // Sends bytes and follows the position every whole line sets up, so the
+    // searches can be checked against it.
+    bool send(const std::string& bytes) {
+        process_.send(bytes);
+        unsent_ += bytes;
+        for (std::size_t end; (end = unsent_.find('\n')) != std::string::npos; unsent_.erase(0, end + 1)) {
+            std::string line = unsent_.substr(0, end);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (startsWith(line, "position")) setPosition(line);
+            if (line == "ucinewgame") position_ = Board();
+            if (startsWith(line, "go")) searches_.push_back(position_);
+        }
+        return true;
+    }
+
+    void setPosition(const std::string& line) {
+        Board board;
+        try {
+            if (startsWith(line, "position fen")) board.setFromFen(line.size() > 13 ? line.substr(13) : "");
+        } catch (const EngineError&) {
+            return;  // refused: the previous position stays
+        }
+        const std::size_t movesAt = line.find("moves");
+        for (const std::string& word : wordsOf(movesAt == std::string::npos ? "" : line.substr(movesAt)))
+            playMoveText(board, word);
+        position_ = board;
+    }
+
+    std::optional<std::string> next(int timeoutMs) {
+        std::optional<std::string> line = process_.readLine(timeoutMs);
+        if (!line) return line;
+        if (launcher_.crlf && (line->empty() || line->back() != '\r')) fail("a line without CR LF: " + *line);
+        else if (launcher_.crlf) line->pop_back();
+        lines_.push_back(*line);
+        if (startsWith(*line, "info")) checkInfo(*line);
+        if (startsWith(*line, "bestmove")) checkBestMove(*line);
+        return line;
+    }
+
+    bool expectNext(const std::string& pattern) {
+        const std::optional<std::string> line = next(launcher_.timeoutMs);
+        if (!line) return fail("no line where \"" + pattern + "\" was expected");
+        return matches(*line, pattern, true) || fail("\"" + *line + "\" where \"" + pattern + "\" was expected");
+    }
+
+    bool readUntil(const std::string& pattern) {
+        const std::int64_t deadline = steadyMs() + launcher_.timeoutMs;
+        while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline))) {
+            if (matches(*line, pattern, false)) return true;
+            if (startsWith(*line, "bestmove")) fail("\"" + *line + "\" before \"" + pattern + "\"");
+        }
+        if (!failed_) fail("no line beginning \"" + pattern + "\"");
+        return false;
+    }
+
+    bool quiet(int ms) {
+        const std::int64_t deadline = steadyMs() + ms;
+        while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline)))
+            if (!startsWith(*line, "info")) return fail("\"" + *line + "\" within " + std::to_string(ms) + " ms");
+        return true;
+    }
+
+    bool exitWith(int expected) {
+        const std::int64_t deadline = steadyMs() + launcher_.timeoutMs;
+        while (!failed_ && next(msUntil(deadline))) {
+        }
+        const std::optional<int> status = process_.waitForExit(msUntil(deadline) + 100);
+        return status == expected || fail(status ? "exit status " + std::to_string(*status) : "no exit");
+    }
+
+    bool readLog(const std::string& prefix) {
+        std::vector<std::string> fresh;
+        for (const std::string& name : filesIn(directory_))
+            if (std::find(before_.begin(), before_.end(), name) == before_.end()) fresh.push_back(name);
+        if (fresh.size() != 1) return fail(std::to_string(fresh.size()) + " new files instead of one log");
+        // A second program in the same folder may have started in the same second.
+        const bool second = std::any_of(before_.begin(), before_.end(), [](const std::string& name) {
+            return name.size() > 4 && name.substr(name.size() - 4) == ".log";
+        });
+        if (!isLogFileName(fresh[0], second)) return fail("log file name \"" + fresh[0] + "\"");
+        std::ifstream in(directory_ + "/" + fresh[0], std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (launcher_.crlf && (line.empty() || line.back() != '\r')) return fail("a log line without CR LF");
+            if (launcher_.crlf) line.pop_back();
+            if (startsWith(line, prefix)) log_.push_back(line);
+        }
+        return true;
+    }
+
+    void checkInfo(const std::string& line) {
+        std::string error;
+        const std::optional<InfoLine> info = readInfoLine(line, error);
+        if (!info) return void(fail(error + ": " + line));
+        if (info->text) return;
+        for (const char* field : {"depth", "score", "time", "nodes", "nps"})
+            if (!info->fields.count(field)) return void(fail(std::string("no ") + field + ": " + line));
+        searchInfo_ = line;
+        if (info->pv.empty()) return;
+        if (searches_.empty()) return void(fail("a variation with no search asked for: " + line));
+        // Legal in turn; a position met in the game or earlier in the line
+        // may only be the last one.
+        Board board = searches_.front();
+        std::set<std::uint64_t> met;
+        for (int i = 0; i <= board.ply; ++i) met.insert(board.history[i].hashKey);
+        for (std::size_t k = 0; k < info->pv.size(); ++k) {
+            if (!playMoveText(board, info->pv[k])) return void(fail("move " + std::to_string(k + 1) + " is illegal: " + line));
+            if (met.insert(board.hashKey()).second) continue;
+            if (k + 1 < info->pv.size()) return void(fail("the variation runs on after a repetition: " + line));
+            searchRepeated_ = true;
+        }
+        pv_ = info->pv;
+    }
+
+    void checkBestMove(const std::string& line) {
+        if (searches_.empty()) return void(fail("\"" + line + "\" with no search asked for"));
+        Board board = searches_.front();
+        searches_.pop_front();
+        const std::vector<std::string> pv = std::move(pv_);
+        lastInfo_ = std::move(searchInfo_);
+        repeated_ = searchRepeated_;
+        pv_.clear();
+        searchInfo_.clear();
+        searchRepeated_ = false;
+
+        const std::vector<std::string> words = wordsOf(line);
+        if (!(words.size() == 2 || (words.size() == 4 && words[2] == "ponder"))) return void(fail("malformed: " + line));
+        bool anyLegal = false;
+        forEachLegalMove(board, [&](Move) { anyLegal = true; });
+        if (!anyLegal) return void(line == "bestmove 0000" || fail(line + " where there is no legal move"));
+        if (!playMoveText(board, words[1])) return void(fail("illegal best move: " + line));
+        if (words.size() == 4 && !playMoveText(board, words[3])) return void(fail("illegal ponder move: " + line));
+        // The move played begins the last variation, the move to ponder on is
+        // its reply.
+        if (!pv.empty() && (pv[0] != words[1] || (pv.size() >= 2 && (words.size() != 4 || words[3] != pv[1]))))
+            fail(line + " does not follow the last variation");
+    }
+
+    const Launcher& launcher_;
+    const Transcript& transcript_;
+    const std::string directory_;
+    const std::vector<std::string> before_;
+    EngineProcess process_;
+    std::string where_;
+    bool failed_ = false;
+    std::vector<std::string> lines_;
+    std::string unsent_;
+    Board position_;
+    std::deque<Board> searches_;  // the positions of the "go" lines not yet answered
+    std::vector<std::string> pv_;
+    std::string searchInfo_, lastInfo_;
+    bool searchRepeated_ = false, repeated_ = false;
+    std::vector<std::string> log_;
+    std::size_t logAt_ = 0;
+};
+
+}  // namespace
 
 TemporaryDirectory::TemporaryDirectory() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string();
@@ -42,135 +438,91 @@ TemporaryDirectory::~TemporaryDirectory() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::string> TemporaryDirectory::files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_))
-        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
-    return names;
-}
-
-EngineProcess::EngineProcess(const std::string& program, const std::string& workingDirectory,
-                             const std::vector<std::string>& arguments, bool terminalInput) {
-    std::signal(SIGPIPE, SIG_IGN);
-    int in[2];
-    int out[2];
-    if (terminalInput) {
-        // in[1] is the terminal's master side, in[0] the side the child reads.
-        in[1] = posix_openpt(O_RDWR | O_NOCTTY);
-        if (in[1] < 0 || grantpt(in[1]) != 0 || unlockpt(in[1]) != 0) throw std::runtime_error("no terminal");
-        in[0] = open(ptsname(in[1]), O_RDWR | O_NOCTTY);
-        termios raw{};
-        if (in[0] < 0 || tcgetattr(in[0], &raw) != 0) throw std::runtime_error("no terminal");
-        cfmakeraw(&raw);
-        tcsetattr(in[0], TCSANOW, &raw);
-    } else if (pipe(in) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        dup2(in[0], STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
-        close(in[0]);
-        close(in[1]);
-        close(out[0]);
-        close(out[1]);
-        if (chdir(workingDirectory.c_str()) != 0) _exit(126);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    toChild_ = in[1];
-    fromChild_ = out[0];
-    fcntl(fromChild_, F_SETFL, fcntl(fromChild_, F_GETFL) | O_NONBLOCK);
-}
-
-EngineProcess::~EngineProcess() {
-    if (toChild_ >= 0) close(toChild_);
-    if (!exited_ && pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (fromChild_ >= 0) close(fromChild_);
-}
-
-void EngineProcess::sendRaw(const std::string& bytes) {
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = write(toChild_, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        data += n;
-        left -= std::size_t(n);
-    }
-}
-
-void EngineProcess::send(const std::string& line) { sendRaw(line + "\n"); }
-
-void EngineProcess::closeInput() {
-    if (toChild_ >= 0) close(toChild_);
-    toChild_ = -1;
-}
-
-std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
-    const std::int64_t deadline = steadyMs() + timeoutMs;
-    for (;;) {
-        if (const std::size_t end = pending_.find('\n'); end != std::string::npos) {
-            std::string line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            return line;
+std::vector<Transcript> readTranscripts(const std::string& fileName) {
+    std::vector<Transcript> transcripts;
+    for (const DataLine& line : readDataLines(fileName)) {
+        if (startsWith(line.text, "== ")) {
+            Transcript& t = transcripts.emplace_back();
+            const std::size_t colon = line.text.find(": ");
+            t.where = line.where;
+            t.title = line.text.substr(colon + 2);
+            for (const std::string& word : wordsOf(line.text.substr(3, colon - 3))) {
+                if (startsWith(word, "dir=")) t.directory = word.substr(4);
+                else if (startsWith(word, "args=")) t.arguments = wordsOf(replaceAll(word.substr(5), ",", " "));
+                else t.targets.push_back(word);
+            }
+        } else if (!transcripts.empty()) {
+            for (std::size_t start = 0, bar = 0; bar != std::string::npos; start = bar + 3) {
+                bar = line.text.find(" | ", start);
+                transcripts.back().steps.push_back({line.where, line.text.substr(start, bar - start)});
+            }
         }
-        const std::int64_t left = deadline - steadyMs();
-        if (left <= 0) return std::nullopt;
-        pollfd p{fromChild_, POLLIN, 0};
-        if (poll(&p, 1, int(left)) <= 0) continue;
-        char buffer[65536];
-        const ssize_t n = read(fromChild_, buffer, sizeof buffer);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (n <= 0) return std::nullopt;
-        pending_.append(buffer, std::size_t(n));
+    }
+    return transcripts;
+}
+
+std::string transcriptName(const ::testing::TestParamInfo<Transcript>& info) {
+    std::string name;
+    bool capital = true;
+    for (const char c : info.param.title) {
+        if (std::isalnum(static_cast<unsigned char>(c))) name += capital ? char(std::toupper(c)) : c;
+        if (c != '\'') capital = !std::isalnum(static_cast<unsigned char>(c));
+    }
+    return name;
+}
+
+void runTranscript(const Transcript& transcript, const std::vector<Launcher>& launchers) {
+    const TemporaryDirectory folder;
+    for (const std::string& target : transcript.targets) {
+        SCOPED_TRACE(target);
+        const auto launcher = std::find_if(launchers.begin(), launchers.end(),
+                                           [&](const Launcher& l) { return l.name == target; });
+        if (launcher == launchers.end()) ADD_FAILURE() << transcript.where << ": no program " << target;
+        else Run(*launcher, transcript, transcript.directory.empty() ? folder.path() : transcript.directory).run();
     }
 }
 
-std::vector<std::string> EngineProcess::readUntil(const std::string& prefix, int timeoutMs) {
-    std::vector<std::string> lines;
-    const std::int64_t deadline = steadyMs() + timeoutMs;
-    for (;;) {
-        const std::int64_t left = deadline - steadyMs();
-        std::optional<std::string> line = left > 0 ? readLine(int(left)) : std::nullopt;
-        if (!line) {
-            ADD_FAILURE() << "no line beginning with \"" << prefix << "\" within " << timeoutMs << " ms";
-            return lines;
+std::optional<InfoLine> readInfoLine(const std::string& line, std::string& error) {
+    const auto fail = [&](const std::string& why) {
+        error = why;
+        return std::optional<InfoLine>();
+    };
+    InfoLine info;
+    const std::size_t textAt = line.find(" string ");
+    if (textAt != std::string::npos) info.text = line.substr(textAt + 8);
+    const std::string head = line.substr(0, textAt);
+    // One blank between words, none at the end ("string" text aside).
+    if (head.find("  ") != std::string::npos || head.empty() || head.back() == ' ') return fail("stray blanks");
+    const std::vector<std::string> words = wordsOf(head);
+    if (words[0] != "info") return fail("not an info line");
+    const std::set<std::string> oneNumber = {"depth",    "seldepth", "time",   "nodes",  "multipv", "currmovenumber",
+                                             "hashfull", "nps",      "tbhits", "sbhits", "cpuload"};
+    for (std::size_t i = 1; i < words.size();) {
+        const std::string key = words[i++];
+        if (info.fields.count(key)) return fail("repeated keyword " + key);
+        std::string& value = info.fields[key];
+        if (oneNumber.count(key)) {
+            if (i >= words.size() || !isInteger(words[i], false)) return fail("no number after " + key);
+            value = words[i++];
+        } else if (key == "score") {
+            if (i + 1 >= words.size() || (words[i] != "cp" && words[i] != "mate") || !isInteger(words[i + 1], true))
+                return fail("malformed score");
+            value = words[i] + " " + words[i + 1];
+            i += 2;
+            if (i < words.size() && (words[i] == "lowerbound" || words[i] == "upperbound")) ++i;
+        } else if (key == "currmove") {
+            if (i >= words.size() || !isMoveWord(words[i])) return fail("no move after currmove");
+            value = words[i++];
+        } else if (key == "pv" || key == "refutation") {
+            // The moves run to the end of the line.
+            if (i >= words.size()) return fail("no moves after " + key);
+            for (; i < words.size(); ++i) {
+                if (!isMoveWord(words[i])) return fail("\"" + words[i] + "\" after " + key + " is not a move");
+                if (key == "pv") info.pv.push_back(words[i]);
+            }
+        } else {
+            return fail("unknown keyword " + key);
         }
-        lines.push_back(*line);
-        if (line->rfind(prefix, 0) == 0) return lines;
     }
-}
-
-std::vector<std::string> EngineProcess::drain(int quietMs) {
-    std::vector<std::string> lines;
-    while (std::optional<std::string> line = readLine(quietMs)) lines.push_back(*line);
-    return lines;
-}
-
-std::optional<int> EngineProcess::waitForExit(int timeoutMs) {
-    const std::int64_t deadline = steadyMs() + timeoutMs;
-    for (;;) {
-        int status = 0;
-        const pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
-            exited_ = true;
-            if (WIFEXITED(status)) return WEXITSTATUS(status);
-            return std::nullopt;
-        }
-        if (steadyMs() > deadline) return std::nullopt;
-        usleep(2000);
-    }
+    return info;
 }

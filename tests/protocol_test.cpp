@@ -1,285 +1,113 @@
-// The protocol as a GUI sees it: the built programs driven through pipes in
-// a temporary working directory.
-#include "board_helpers.h"
-#include "data_lines.h"
+// The engine as a GUI sees it: both programs driven through pipes by the
+// transcripts of tests/data/ (their language is described in tests/data/README.md),
+// and what of the protocol front end, the time budget and the log can be
+// tested without a process.
+#include "engine.h"
 #include "engine_process.h"
-#include "uci.h"
+#include "log.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <fstream>
-#include <string>
-#include <vector>
+#include <filesystem>
 
 namespace {
 
-const std::string ostrel64 = OSTREL64_PATH;
-const std::string ostrel32 = OSTREL32_PATH;
+const std::vector<Launcher> programs = {
+    {"ostrel64", "64", {OSTREL64_PATH}, {"Ostrel 2.0", "Belvantor", "info string 1MB Hash"}},
+    {"ostrel32", "32", {OSTREL32_PATH}, {"Ostrel 2.3", "Belvantor"}},
+};
 
-std::vector<std::string> readFileLines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string onlyLogFile(const TemporaryDirectory& dir) {
-    std::vector<std::string> logs;
-    for (const std::string& name : dir.files())
-        if (name.size() > 4 && name.substr(name.size() - 4) == ".log") logs.push_back(name);
-    EXPECT_EQ(logs.size(), 1u);
-    return logs.empty() ? std::string() : dir.path() + "/" + logs.front();
-}
-
-// Sends isready and returns every line up to and including readyok: a
-// fence that proves everything sent before it has been handled.
-std::vector<std::string> fence(EngineProcess& engine) {
-    engine.send("isready");
-    return engine.readUntil("readyok");
-}
+class ThroughPipes : public ::testing::TestWithParam<Transcript> {};
+class GoLine : public ::testing::TestWithParam<DataLine> {};
 
 }  // namespace
 
-TEST(Protocol, BannerIdentificationAndQuit) {
-    struct Case {
-        std::string program;
-        std::vector<std::string> banner;
-        std::string idName;
-    };
-    const Case cases[] = {
-        {ostrel64, {"Ostrel 2.0", "Belvantor", "info string 1MB Hash"}, "id name Ostrel 2.2e"},
-        {ostrel32, {"Ostrel 2.3", "Belvantor"}, "id name Ostrel 2.3"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.program);
-        TemporaryDirectory dir;
-        EngineProcess engine(c.program, dir.path());
-        for (const std::string& expected : c.banner) EXPECT_EQ(engine.readLine(), expected);
+TEST_P(ThroughPipes, Transcript) { runTranscript(GetParam(), programs); }
 
-        engine.send("uci");
-        EXPECT_EQ(engine.readLine(), c.idName);
-        EXPECT_EQ(engine.readLine(), "id author Belvantor");
-        EXPECT_EQ(engine.readLine(), "option name Hash type spin default 1 min 1 max 2048");
-        EXPECT_EQ(engine.readLine(), "uciok");
+INSTANTIATE_TEST_SUITE_P(Protocol, ThroughPipes, ::testing::ValuesIn(readTranscripts("protocol.txt")), transcriptName);
+INSTANTIATE_TEST_SUITE_P(TimeBudget, ThroughPipes, ::testing::ValuesIn(readTranscripts("time_limits.txt")),
+                         transcriptName);
+INSTANTIATE_TEST_SUITE_P(Search, ThroughPipes, ::testing::ValuesIn(readTranscripts("search_output.txt")),
+                         transcriptName);
+INSTANTIATE_TEST_SUITE_P(Robustness, ThroughPipes, ::testing::ValuesIn(readTranscripts("robustness.txt")),
+                         transcriptName);
 
-        // A trailing blank makes it another line: no reply at all.
-        engine.send("uci ");
-        EXPECT_EQ(fence(engine), std::vector<std::string>{"readyok"});
-
-        engine.send("quit");
-        EXPECT_EQ(engine.waitForExit(), 0);
-    }
-}
-
-TEST(Protocol, SetoptionDebugAndUnknownLines) {
-    TemporaryDirectory dir;
-    EngineProcess engine(ostrel64, dir.path());
-    engine.readUntil("info string 1MB Hash");
-
-    // Valid, repeated and other options say nothing.
-    engine.send("setoption name Hash value 16");
-    engine.send("setoption name Hash value 16");
-    engine.send("setoption name Threads value 4");
-    engine.send("debug on");
-    engine.send("debug off");
-    engine.send("stop");
-    engine.send("ponderhit");
-    engine.send("");
-    engine.send("nonsense words");
-    EXPECT_EQ(fence(engine), std::vector<std::string>{"readyok"});
-
-    // Invalid values are reported and change nothing; the engine keeps serving.
-    for (const char* line : {"setoption name Hash value 0", "setoption name Hash value 4096",
-                             "setoption name Hash value abc", "setoption name Hash value",
-                             "setoption name Hash value -5", "setoption name Hash value 99999999999999"}) {
-        SCOPED_TRACE(line);
-        engine.send(line);
-        EXPECT_EQ(engine.readLine(), "info string Invalid Hash Param given");
-    }
-    EXPECT_EQ(fence(engine), std::vector<std::string>{"readyok"});
-
-    // The size that was kept is still 16: sending it again changes nothing,
-    // and the engine still searches afterwards.
-    engine.send("setoption name Hash value 16");
-    engine.send("position startpos");
-    engine.send("go depth 2");
-    const std::vector<std::string> lines = engine.readUntil("bestmove");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u);
-
-    engine.send("quit");
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-TEST(Protocol, EndOfInputEndsTheEngine) {
-    for (const std::string& program : {ostrel64, ostrel32}) {
-        SCOPED_TRACE(program);
-        TemporaryDirectory dir;
-        EngineProcess engine(program, dir.path());
-        engine.readUntil("Belvantor");
-        engine.send("isready");
-        engine.closeInput();
-        EXPECT_EQ(engine.readUntil("readyok").back(), "readyok");
-        EXPECT_EQ(engine.waitForExit(), 0);
-    }
-}
-
-TEST(Protocol, EndOfInputDuringAnInfiniteSearchStillAnswers) {
-    TemporaryDirectory dir;
-    EngineProcess engine(ostrel64, dir.path());
-    engine.send("position startpos");
-    engine.send("go infinite");
-    engine.closeInput();
-    const std::vector<std::string> lines = engine.readUntil("bestmove");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines.back(), "bestmove ");
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-TEST(Protocol, CrLfLinesAndAnUnfinishedLineDuringASearch) {
-    // Windows GUIs end their lines with CR LF: the same commands. Part of a
-    // line arriving during a search does not hold it up.
-    TemporaryDirectory dir;
-    EngineProcess engine(ostrel64, dir.path());
-    engine.readUntil("info string 1MB Hash");
-    engine.sendRaw("uci\r\n");
-    EXPECT_EQ(engine.readUntil("uciok").size(), 4u);
-    engine.sendRaw("position startpos moves e2e4\r\ngo movetime 1000\r\n");
-    engine.readUntil("info depth");
-    engine.sendRaw("isre");
-    const std::vector<std::string> lines = engine.readUntil("bestmove");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_TRUE(isLegalBestMove(lines.back(), START_FEN, {"e2e4"}));
-    engine.sendRaw("ady\r\n");
-    EXPECT_EQ(engine.readLine(), "readyok");
-    engine.send("quit");
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-class ClosedInput : public ::testing::TestWithParam<DataLine> {};
-
-TEST_P(ClosedInput, QueuedCommandsRunAndTheEngineExits) {
+TEST_P(GoLine, GivesItsBudget) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
-    std::vector<std::string> commands;
-    for (std::size_t start = 0, bar = 0; bar != std::string::npos; start = bar + 3) {
-        bar = fields[0].find(" | ", start);
-        commands.push_back(fields[0].substr(start, bar == std::string::npos ? bar : bar - start));
-    }
-    for (const std::string& program : {ostrel64, ostrel32}) {
-        SCOPED_TRACE(program);
-        TemporaryDirectory dir;
-        EngineProcess engine(program, dir.path());
-        for (const std::string& command : commands) engine.send(command);
-        engine.closeInput();
-        std::vector<std::string> lines;
-        while (std::optional<std::string> line = engine.readLine()) lines.push_back(*line);
-        EXPECT_EQ(engine.waitForExit(), 0);
-        for (std::size_t i = 1; i < fields.size(); ++i) {
-            const std::size_t blank = fields[i].find(' ');
-            const std::string prefix = fields[i].substr(blank + 1);
-            const auto count = std::count_if(lines.begin(), lines.end(),
-                                             [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
-            EXPECT_EQ(count, std::stol(fields[i].substr(0, blank))) << "lines beginning with \"" << prefix << "\"";
-        }
-    }
+    Engine engine;
+    engine.board.sideToMove = fields[0] == "b" ? BLACK : WHITE;
+    goParams = parseGoLine(fields[1]);
+    engine.allocateTime();
+    goParams = GoParameters{};
+    EXPECT_EQ(engine.timeAllocated == ~std::uint64_t{0}
+                  ? "unbounded"
+                  : std::to_string(engine.timeAllocated) + " " + std::to_string(engine.extraTime),
+              fields[2])
+        << GetParam().where;
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, ClosedInput, ::testing::ValuesIn(readDataLines("closed_input.txt")));
+INSTANTIATE_TEST_SUITE_P(TimeBudget, GoLine, ::testing::ValuesIn(readDataLines("time_budget.txt")),
+                         [](const auto& test) { return "line" + test.param.where.substr(test.param.where.find(':') + 1); });
 
-TEST(Protocol, OverlongLineIsCutAndItsRestDiscarded) {
-    TemporaryDirectory dir;
-    EngineProcess engine(ostrel64, dir.path());
-    engine.readUntil("info string 1MB Hash");
-
-    // 65,535 characters are kept; the "isready" behind them is the rest of
-    // the same line and must never be read as a command.
-    const std::string kept(65535, 'x');
-    engine.send(kept + "isready" + std::string(100000, 'y'));
-    // Exactly 65,535 characters followed by its line end is a whole line.
-    engine.send(std::string(65535, 'z'));
-    engine.send("isready");
-    EXPECT_EQ(engine.readUntil("readyok"), std::vector<std::string>{"readyok"});
-    EXPECT_EQ(engine.drain(300), std::vector<std::string>{});
-    engine.send("quit");
-    EXPECT_EQ(engine.waitForExit(), 0);
-
-    const std::vector<std::string> log = readFileLines(onlyLogFile(dir));
-    const std::string suffix = " - source\\UCI 70 UCI::ParseUciCommand";
-    std::vector<std::string> inputs;
-    for (const std::string& line : log)
-        if (line.rfind("IN:  ", 0) == 0) inputs.push_back(line);
-    ASSERT_EQ(inputs.size(), 4u);
-    EXPECT_EQ(inputs[0], "IN:  " + kept + suffix);
-    EXPECT_EQ(inputs[1], "IN:  " + std::string(65535, 'z') + suffix);
-    EXPECT_EQ(inputs[2], "IN:  isready" + suffix);
-    EXPECT_EQ(inputs[3], "IN:  quit" + suffix);
-}
-
-TEST(Protocol, LogFileNameAndLines) {
-    TemporaryDirectory dir;
-    {
-        EngineProcess engine(ostrel64, dir.path());
-        engine.readUntil("info string 1MB Hash");
-        engine.send("uci");
-        engine.readUntil("uciok");
-        engine.send("");
-        fence(engine);
-        engine.send("quit");
-        EXPECT_EQ(engine.waitForExit(), 0);
-    }
-    const std::string path = onlyLogFile(dir);
-    const std::string name = path.substr(path.rfind('/') + 1);
-    EXPECT_TRUE(isLogFileName(name, false)) << name;
-
-    const std::string out = " - source\\UCI 251 UCI::SendMsg";
-    const std::string in = " - source\\UCI 70 UCI::ParseUciCommand";
-    const std::vector<std::string> expected = {
-        "OUT: Ostrel 2.0" + out,
-        "OUT: Belvantor" + out,
-        "OUT: info string 1MB Hash" + out,
-        "IN:  uci" + in,
-        "OUT: id name Ostrel 2.2e" + out,
-        "OUT: id author Belvantor" + out,
-        "OUT: option name Hash type spin default 1 min 1 max 2048" + out,
-        "OUT: uciok" + out,
-        "IN:  " + in,
-        "IN:  isready" + in,
-        "OUT: readyok" + out,
-        "IN:  quit" + in,
+TEST(Protocol, ScoresInMovesAndThePvLast) {
+    // Mates in moves, signed from the side to move's view, as far as the
+    // longest line the search can make.
+    const std::pair<int, const char*> scores[] = {
+        {35, "cp 35"},           {-35, "cp -35"},         {0, "cp 0"},
+        {MATE_SCORE - 1, "mate 1"}, {MATE_SCORE - 3, "mate 2"}, {MATE_SCORE - 4, "mate 2"},
+        {2 - MATE_SCORE, "mate -1"}, {3 - MATE_SCORE, "mate -2"}, {-MATE_SCORE, "mate 0"},
+        {MATE_BOUND, "mate 64"}, {MATE_BOUND - 1, "cp 999871"}, {-MATE_BOUND, "mate -64"},
     };
-    EXPECT_EQ(readFileLines(path), expected);
+    for (const auto& [score, text] : scores) EXPECT_EQ(scoreText(score), text) << score;
+
+    // Black castles first in the line; below a millisecond the speed is
+    // taken over one, and counts beyond 32 bits do not overflow.
+    const Move line[3] = {makeMove(MOVE_CASTLE_SHORT, 0, 0), makeMove(MOVE_CASTLE_LONG, 0, 0),
+                          makeMove(MOVE_QUIET, 52, 60)};
+    SearchInfo info;
+    info.depth = 3;
+    info.score = MATE_SCORE - 5;
+    info.nodes = 5000000000ULL;
+    info.mover = BLACK;
+    info.line = line;
+    info.lineLength = 3;
+    EXPECT_EQ(searchInfoLine(info),
+              "info depth 3 score mate 3 time 0 nodes 5000000000 nps 5000000000000 pv e8g8 e1c1 e7e8");
+    info.lineLength = 0;
+    info.elapsedMs = 3;
+    info.score = -12;
+    EXPECT_EQ(searchInfoLine(info), "info depth 3 score cp -12 time 3 nodes 5000000000 nps 1666666666666");
 }
 
-TEST(Protocol, TwoEnginesStartedTogetherKeepSeparateLogs) {
-    TemporaryDirectory dir;
-    EngineProcess first(ostrel64, dir.path());
-    EngineProcess second(ostrel32, dir.path());
-    first.readUntil("info string 1MB Hash");
-    second.readUntil("Belvantor");
-    first.send("quit");
-    second.send("quit");
-    EXPECT_EQ(first.waitForExit(), 0);
-    EXPECT_EQ(second.waitForExit(), 0);
-
-    const std::vector<std::string> names = dir.files();
-    ASSERT_EQ(names.size(), 2u);
-    std::vector<std::string> banners;
-    for (const std::string& name : names) {
-        const std::vector<std::string> lines = readFileLines(dir.path() + "/" + name);
-        ASSERT_FALSE(lines.empty());
-        banners.push_back(lines.front());
+TEST(Protocol, InfoLineReaderFollowsTheGrammar) {
+    // What GUIs rejected: fields after "pv", stray blanks, malformed scores.
+    for (const char* line : {"info depth 5 score cp 40 time 10 nodes 900 nps 90000 pv e2e4 e7e5 e1g1 a7a8q",
+                             "info depth 9 score mate -3 time 1 nodes 2 nps 2000", "info string 3-fold repetetion, DRAW!"}) {
+        std::string error;
+        EXPECT_TRUE(readInfoLine(line, error)) << line << ": " << error;
     }
-    std::sort(banners.begin(), banners.end());
-    EXPECT_EQ(banners[0], "OUT: Ostrel 2.0 - source\\UCI 251 UCI::SendMsg");
-    EXPECT_EQ(banners[1], "OUT: Ostrel 2.3 - source\\UCI 251 UCI::SendMsg");
+    for (const char* line : {"info depth 5 pv e2e4 e7e5  time 10 score cp 40", "info depth 5 pv e2e4 time 10 score cp 40",
+                             "info depth 5 score cp", "info depth 5 score points 3", "info depth five",
+                             "info depth 5 depth 6", "info nodes 5 pv", "info depth 1 pv e2e9", "info depth 1 "}) {
+        std::string error;
+        EXPECT_FALSE(readInfoLine(line, error)) << line;
+    }
 }
 
-TEST(Protocol, RunsWithoutALogWhereNoFileCanBeCreated) {
-    // /proc refuses new files even to the superuser.
-    EngineProcess engine(ostrel64, "/proc");
-    EXPECT_EQ(engine.readLine(), "Ostrel 2.0");
-    EXPECT_EQ(fence(engine).back(), "readyok");
-    engine.send("quit");
-    EXPECT_EQ(engine.waitForExit(), 0);
+TEST(Protocol, LogFileNamesAndASecondEngineInTheSameSecond) {
+    EXPECT_EQ(logFileName(2021, 3, 3, 14, 7, 9, 1), "2021- 3- 3 14- 7- 9.log");
+    EXPECT_EQ(logFileName(2021, 12, 12, 9, 30, 45, 2), "2021-12-12  9-30-45 (2).log");
+
+    TemporaryDirectory dir;
+    const LocalTime t{2021, 3, 3, 14, 7, 9};
+    ASSERT_TRUE(OpenLogFile(t, dir.path()));
+    std::FILE* first = logFile;
+    ASSERT_TRUE(OpenLogFile(t, dir.path()));
+    EXPECT_NE(first, logFile);
+    std::fclose(first);
+    std::fclose(logFile);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() + "/2021- 3- 3 14- 7- 9 (2).log"));
+    // Where no file can be created the engine runs without a log, and
+    // writing to none does nothing.
+    EXPECT_FALSE(OpenLogFile(t, "/proc"));
+    EXPECT_EQ(logFile, nullptr);
+    WriteLog("source\\UCI", 70, "UCI::ParseUciCommand", "IN:  uci");
 }

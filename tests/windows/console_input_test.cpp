@@ -1,8 +1,8 @@
-// console_input_test.exe, run with a console as standard input (under Wine:
-// a pseudo-terminal). Puts events into its own console's input buffer, the
-// way typing, focus changes and the mouse do, and checks what the engine's
-// console reader makes of them. Prints "ok" and ends with status 0, or names
-// the first failed check and ends with status 1.
+// console_input_test.exe, run with a console as standard input (under Wine: a
+// pseudo-terminal). Puts events into its own console's input buffer, the way
+// typing, focus changes and the mouse do, and checks what the engine's console
+// reader makes of them. Prints "ok" and ends with status 0, or names each
+// failed check and ends with status 1.
 #include "platform/console.h"
 
 #include <windows.h>
@@ -13,7 +13,12 @@
 
 namespace {
 
-HANDLE console() { return GetStdHandle(STD_INPUT_HANDLE); }
+int failures = 0;
+
+void check(bool condition, const char* what) {
+    if (!condition) std::printf("failed: %s\n", what);
+    failures += !condition;
+}
 
 INPUT_RECORD key(char c, bool down, WORD repeat = 1) {
     INPUT_RECORD record{};
@@ -24,85 +29,63 @@ INPUT_RECORD key(char c, bool down, WORD repeat = 1) {
     return record;
 }
 
-// Key down and key up for each character, as typing gives.
-std::vector<INPUT_RECORD> typed(const std::string& text) {
+// Key down and key up for each character, as typing gives; then a focus
+// change, a window resize, a menu event and a mouse click, which carry no text.
+void put(const std::string& typed, bool eventsWithoutText = false) {
     std::vector<INPUT_RECORD> records;
-    for (char c : text) {
-        records.push_back(key(c, true));
-        records.push_back(key(c, false));
+    for (char c : typed) records.insert(records.end(), {key(c, true), key(c, false)});
+    if (eventsWithoutText) {
+        for (WORD type : {FOCUS_EVENT, WINDOW_BUFFER_SIZE_EVENT, MENU_EVENT, MOUSE_EVENT}) {
+            records.push_back({});
+            records.back().EventType = type;
+        }
+        records.back().Event.MouseEvent.dwButtonState = FROM_LEFT_1ST_BUTTON_PRESSED;
     }
-    return records;
-}
-
-std::vector<INPUT_RECORD> noText() {
-    std::vector<INPUT_RECORD> records(4);
-    records[0].EventType = FOCUS_EVENT;
-    records[0].Event.FocusEvent.bSetFocus = TRUE;
-    records[1].EventType = MOUSE_EVENT;
-    records[1].Event.MouseEvent.dwButtonState = FROM_LEFT_1ST_BUTTON_PRESSED;
-    records[2].EventType = WINDOW_BUFFER_SIZE_EVENT;
-    records[2].Event.WindowBufferSizeEvent.dwSize = {80, 25};
-    records[3].EventType = MENU_EVENT;
-    return records;
-}
-
-bool put(const std::vector<INPUT_RECORD>& records) {
     DWORD written = 0;
-    return WriteConsoleInputA(console(), records.data(), DWORD(records.size()), &written) &&
-           written == records.size();
+    WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), records.data(), DWORD(records.size()), &written);
+    check(written == records.size(), "events can be written");
 }
 
 DWORD pendingEvents() {
     DWORD pending = 0;
-    GetNumberOfConsoleInputEvents(console(), &pending);
+    GetNumberOfConsoleInputEvents(GetStdHandle(STD_INPUT_HANDLE), &pending);
     return pending;
-}
-
-int failures = 0;
-
-void check(bool condition, const char* what) {
-    if (condition) return;
-    std::printf("failed: %s\n", what);
-    ++failures;
 }
 
 }  // namespace
 
 int main() {
     InputReader reader;
-    if (reader.isPipe()) {
-        std::printf("failed: standard input is not a console\n");
-        return 1;
-    }
+    check(!reader.isPipe(), "standard input is a console");
 
     // Typed before the engine was ready: discarded, and no window or mouse
     // events from now on.
-    check(put(typed("isready\r")), "events can be written");
+    put("isready\r");
     reader.prepare();
     check(pendingEvents() == 0, "typed-ahead input is discarded");
     DWORD mode = 0;
-    GetConsoleMode(console(), &mode);
+    GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode);
     check((mode & (ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT)) == 0, "window and mouse input are off");
 
     // Events without text and an unfinished line: no input, nothing blocks,
-    // and the events that carry no text are gone.
-    put(noText());
-    put(typed("go dep"));
-    put(noText());
+    // and the events are taken out of the console.
+    put("", true);
+    put("go dep", true);
     check(!reader.lineAvailable(), "an unfinished line is not input");
     check(pendingEvents() == 0, "events are taken out of the console");
     check(!reader.readLine().has_value(), "reading an unfinished line returns nothing");
 
     // Finishing it, with a correction and a held-down key on the way.
-    put(typed("x\bth "));
-    put({key('8', true, 2), key('8', false)});
-    put(typed("\r"));
+    put("x\bth ");
+    INPUT_RECORD held[2] = {key('8', true, 2), key('8', false)};
+    DWORD written = 0;
+    WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), held, 2, &written);
+    put("\r");
     check(reader.lineAvailable(), "a finished line is input");
-    const std::optional<std::string> line = reader.readLine();
-    check(line && *line == "go depth 88", "the line as typed, corrections applied");
+    check(reader.readLine().value_or("") == "go depth 88", "the line as typed, corrections applied");
 
     // Two lines in one go, read one at a time.
-    put(typed("stop\risready\r"));
+    put("stop\risready\r");
     check(reader.readLine().value_or("") == "stop", "first of two lines");
     check(reader.readLine().value_or("") == "isready", "second of two lines");
     check(!reader.lineAvailable(), "nothing after the last line");

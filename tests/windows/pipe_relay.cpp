@@ -23,34 +23,26 @@ DWORD WINAPI copyAll(void* argument) {
     const Copy copy = *static_cast<Copy*>(argument);
     char chunk[4096];
     DWORD got = 0;
-    while (ReadFile(copy.from, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        DWORD written = 0;
-        if (!WriteFile(copy.to, chunk, got, &written, nullptr)) break;
+    DWORD written = 0;
+    while (ReadFile(copy.from, chunk, sizeof chunk, &got, nullptr) && got > 0 &&
+           WriteFile(copy.to, chunk, got, &written, nullptr)) {
     }
     CloseHandle(copy.to);
     return 0;
 }
 
-void appendQuoted(std::string& commandLine, const char* argument) {
-    if (!commandLine.empty()) commandLine += ' ';
-    commandLine += '"';
-    commandLine += argument;
-    commandLine += '"';
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return 2;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE childInput = nullptr, toChild = nullptr, fromChild = nullptr, childOutput = nullptr;
-    if (!CreatePipe(&childInput, &toChild, &inheritable, 0) || !CreatePipe(&fromChild, &childOutput, &inheritable, 0))
-        return 3;
+    HANDLE childInput, toChild, fromChild, childOutput;
+    if (argc < 2 || !CreatePipe(&childInput, &toChild, &inheritable, 0) ||
+        !CreatePipe(&fromChild, &childOutput, &inheritable, 0))
+        return 2;
     SetHandleInformation(toChild, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
-
     std::string commandLine;
-    for (int i = 1; i < argc; ++i) appendQuoted(commandLine, argv[i]);
+    for (int i = 1; i < argc; ++i) commandLine += std::string(i > 1 ? " \"" : "\"") + argv[i] + "\"";
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -73,14 +65,14 @@ int main(int argc, char** argv) {
     CloseHandle(childInput);
     CloseHandle(childOutput);
 
+    // The input thread may still wait for input nobody sends when the
+    // program ends; ExitProcess ends it.
     Copy input{GetStdHandle(STD_INPUT_HANDLE), toChild};
-    HANDLE inputThread = CreateThread(nullptr, 0, copyAll, &input, 0, nullptr);
+    CreateThread(nullptr, 0, copyAll, &input, 0, nullptr);
     Copy output{fromChild, GetStdHandle(STD_OUTPUT_HANDLE)};
     copyAll(&output);
-
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 1;
     GetExitCodeProcess(process.hProcess, &status);
-    (void)inputThread;  // may still wait for input nobody sends; ExitProcess ends it
     return int(status);
 }
