@@ -1,4 +1,4 @@
-// Comparison helpers shared by the board, perft and protocol tests and the fuzz targets.
+// Board comparisons shared by the tests and the fuzz targets.
 #pragma once
 
 #include "board/board.h"
@@ -6,52 +6,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
-// Describes the first difference between two boards in everything a make and
+// Names the first difference between two boards in everything a make and
 // unmake must restore: all fields, and the history up to the current ply.
 inline std::string boardDifference(const Board& a, const Board& b) {
-    for (int i = 0; i < 10; ++i)
-        if (a.bitboards[i] != b.bitboards[i]) return "bitboards[" + std::to_string(i) + "]";
+    const auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    if (!same(a.bitboards, b.bitboards)) return "bitboards";
     if (a.sideToMove != b.sideToMove) return "sideToMove";
-    for (int s = 0; s < 64; ++s)
-        if (a.squareKind[s] != b.squareKind[s]) return "squareKind[" + std::to_string(s) + "]";
-    for (int c = 0; c < 2; ++c) {
-        if (a.material[c] != b.material[c]) return "material";
-        if (a.nonPawnMaterial[c] != b.nonPawnMaterial[c]) return "nonPawnMaterial";
-        for (int k = 0; k < 5; ++k)
-            if (a.pieceCount[c][k] != b.pieceCount[c][k]) return "pieceCount";
-    }
+    if (!same(a.squareKind, b.squareKind)) return "squareKind";
+    if (!same(a.material, b.material) || !same(a.nonPawnMaterial, b.nonPawnMaterial)) return "material";
+    if (!same(a.pieceCount, b.pieceCount)) return "pieceCount";
     if (a.ply != b.ply) return "ply";
     for (int i = 0; i <= a.ply; ++i) {
-        const HistoryEntry& x = a.history[i];
-        const HistoryEntry& y = b.history[i];
+        const HistoryEntry &x = a.history[i], &y = b.history[i];
         if (x.ooStatus != y.ooStatus || x.epSquare != y.epSquare || x.rule50 != y.rule50 || x.hashKey != y.hashKey)
             return "history[" + std::to_string(i) + "]";
     }
     return {};
 }
 
-
-// The move of a "bestmove" line, checked to be legal in the position given
-// by a FEN (or the start position) and a list of moves.
-inline ::testing::AssertionResult isLegalBestMove(const std::string& bestmoveLine, const std::string& fen,
-                                                  const std::vector<std::string>& moves = {}) {
-    std::istringstream words(bestmoveLine);
-    std::string keyword, move;
-    words >> keyword >> move;
-    if (keyword != "bestmove") return ::testing::AssertionFailure() << "not a bestmove line: " << bestmoveLine;
-    Board board;
-    board.setFromFen(fen);
-    for (const std::string& m : moves) playMoveText(board, m);
-    if (!playMoveText(board, move))
-        return ::testing::AssertionFailure() << "\"" << move << "\" is not legal in " << fen;
-    return ::testing::AssertionSuccess();
-}
-
-// Describes the first way in which the incrementally kept fields (occupancy,
+// Names the first way in which the incrementally kept fields (occupancy,
 // square table, material, piece counts, hash key) differ from what a rebuild
 // from the piece sets computes, or the sets themselves are inconsistent.
 inline std::string incrementalDifference(const Board& board) {
@@ -68,4 +46,20 @@ inline std::string incrementalDifference(const Board& board) {
     Board scratch = board;
     scratch.rebuild();
     return boardDifference(board, scratch);
+}
+
+// The move of a "bestmove" line, checked to be legal in the position given
+// by a FEN (or the start position) and a list of moves.
+inline ::testing::AssertionResult isLegalBestMove(const std::string& bestmoveLine, const std::string& fen,
+                                                  const std::vector<std::string>& moves = {}) {
+    std::istringstream words(bestmoveLine);
+    std::string keyword, move;
+    words >> keyword >> move;
+    if (keyword != "bestmove") return ::testing::AssertionFailure() << "not a bestmove line: " << bestmoveLine;
+    Board board;
+    board.setFromFen(fen);
+    for (const std::string& m : moves) playMoveText(board, m);
+    if (!playMoveText(board, move))
+        return ::testing::AssertionFailure() << "\"" << move << "\" is not legal in " << fen;
+    return ::testing::AssertionSuccess();
 }

@@ -1,0 +1,78 @@
+// Set-up shared by the in-process tests: positions from FEN text and move
+// words, boards no FEN is accepted for, the walk over the perft positions,
+// and data-driven cases named after their line.
+#pragma once
+
+#include "board/board.h"
+#include "data_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <unordered_set>
+
+inline Square sq(const std::string& name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
+
+// The generated (pseudo-legal) move written so, NO_MOVE when there is none.
+inline Move findMove(const Board& board, const std::string& text) {
+    Move list[MAX_MOVES];
+    int count = 0;
+    board.generateMoves(list, count);
+    for (int i = 0; i < count; ++i)
+        if (moveToText(list[i], board) == text) return list[i];
+    return NO_MOVE;
+}
+
+// The position of a FEN after the given moves.
+inline Board fromFen(const std::string& fen, const std::string& moves = "") {
+    Board board;
+    board.setFromFen(fen);
+    std::istringstream words(moves);
+    for (std::string word; words >> word;) {
+        const Move move = findMove(board, word);
+        EXPECT_NE(move, NO_MOVE) << word;
+        board.makeMove(move);
+    }
+    return board;
+}
+
+// A placement with White to move and nothing else checked: a king may be
+// missing, doubled or in check with the other side to move.
+inline Board damagedBoard(const std::string& placement) {
+    Board board;
+    for (Bitboard& set : board.bitboards) set = 0;
+    EXPECT_TRUE(board.parsePlacement(placement));
+    board.sideToMove = WHITE;
+    board.ply = 0;
+    board.history[0] = HistoryEntry{0, NO_SQUARE, 100, 0};
+    board.bitboards[BB_OCCUPIED] = board.colourSet(WHITE) | board.colourSet(BLACK);
+    board.bitboards[BB_EMPTY] = ~board.bitboards[BB_OCCUPIED];
+    board.rebuild();
+    return board;
+}
+
+// Visits every distinct position within `depth` plies of the perft positions
+// (one ply less from those with more than 10,000 positions at depth 3), until
+// the test fails; returns how many it visited.
+inline int walkPerftPositions(int depth, const std::function<void(Board&)>& visit) {
+    std::unordered_set<std::uint64_t> seen;
+    std::function<void(Board&, int)> walk = [&](Board& board, int left) {
+        if (seen.insert(board.hashKey()).second) visit(board);
+        if (left > 0 && !::testing::Test::HasFailure()) forEachLegalMove(board, [&](Move) { walk(board, left - 1); });
+    };
+    for (const DataLine& line : readDataLines("perft.epd")) {
+        Board board = fromFen(line.text.substr(0, line.text.find(';')));
+        walk(board, std::stoull(line.text.substr(line.text.find(";D3 ") + 4)) <= 10000 ? depth : depth - 1);
+    }
+    return int(seen.size());
+}
+
+// One test per line of a file under tests/data/, named after the line.
+using DataCase = ::testing::TestWithParam<DataLine>;
+inline std::string lineName(const ::testing::TestParamInfo<DataLine>& info) {
+    return "line" + info.param.where.substr(info.param.where.rfind(':') + 1);
+}
+#define INSTANTIATE_DATA_CASES(group, test, file) \
+    INSTANTIATE_TEST_SUITE_P(group, test, ::testing::ValuesIn(readDataLines(file)), lineName)
