@@ -2,14 +2,8 @@
 #pragma once
 
 #include "board/board.h"
-#include "board/gamemoves.h"
-
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <sstream>
 #include <string>
-#include <vector>
 
 // Names the first difference between two boards in everything a make and
 // unmake must restore: all fields, and the history up to the current ply.
@@ -46,20 +40,4 @@ inline std::string incrementalDifference(const Board& board) {
     Board scratch = board;
     scratch.rebuild();
     return boardDifference(board, scratch);
-}
-
-// The move of a "bestmove" line, checked to be legal in the position given
-// by a FEN (or the start position) and a list of moves.
-inline ::testing::AssertionResult isLegalBestMove(const std::string& bestmoveLine, const std::string& fen,
-                                                  const std::vector<std::string>& moves = {}) {
-    std::istringstream words(bestmoveLine);
-    std::string keyword, move;
-    words >> keyword >> move;
-    if (keyword != "bestmove") return ::testing::AssertionFailure() << "not a bestmove line: " << bestmoveLine;
-    Board board;
-    board.setFromFen(fen);
-    for (const std::string& m : moves) playMoveText(board, m);
-    if (!playMoveText(board, move))
-        return ::testing::AssertionFailure() << "\"" << move << "\" is not legal in " << fen;
-    return ::testing::AssertionSuccess();
 }
