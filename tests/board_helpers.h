@@ -2,6 +2,7 @@
 #pragma once
 
 #include "board/board.h"
+#include "board/gamemoves.h"
 #include <cstring>
 #include <string>
 
