@@ -2,23 +2,24 @@
 
 #include "board/error.h"
 #include "board/gamemoves.h"
-#include "uci.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <poll.h>
-#include <set>
+#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -29,28 +30,64 @@ std::int64_t steadyMs() {
 
 int msUntil(std::int64_t deadline) { return int(std::max<std::int64_t>(deadline - steadyMs(), 0)); }
 
-std::vector<std::string> filesIn(const std::string& directory) {
-    std::vector<std::string> names;
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+std::set<std::string> filesIn(const std::string& directory) {
+    std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory))
-        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+        if (entry.is_regular_file()) names.insert(entry.path().filename().string());
     return names;
 }
+
+// A step's pattern matches the beginning of a line, or the whole line where
+// it ends in '$'; '*' stands for a run of non-blank characters.
+std::regex patternOf(std::string pattern, bool whole) {
+    whole |= !pattern.empty() && pattern.back() == '$';
+    if (!pattern.empty() && pattern.back() == '$') pattern.pop_back();
+    std::string expression = "^";
+    for (const char c : pattern) {
+        if (c == '*') expression += "[^ ]*";
+        else if (std::strchr("\\^$.|?+()[]{}", c) != nullptr) expression += std::string{'\\', c};
+        else expression += c;
+    }
+    return std::regex(expression + (whole ? "$" : ""));
+}
+
+// {c*N} in a step stands for N times the character c.
+std::string expand(std::string text) {
+    for (std::size_t at; (at = text.find('{')) != std::string::npos && at + 3 < text.size() && text[at + 2] == '*';) {
+        const std::size_t end = text.find('}', at);
+        text.replace(at, end - at + 1, std::string(std::stoul(text.substr(at + 3, end - at - 3)), text[at + 1]));
+    }
+    return text;
+}
+
+// The local start time with blank-padded fields, "YYYY-MM-DD HH-MM-SS.log",
+// or " (2).log" for a second program started in the same second.
+const std::regex logFileShape(R"(\d{4}(-[ \d]\d){2} [ \d]\d(-[ \d]\d){2}( \(2\))?\.log)");
 
 // A program started with pipes on its standard input and output, or with a
 // pseudo-terminal in raw mode as its input: a console someone types into.
 class EngineProcess {
 public:
-    EngineProcess(const std::vector<std::string>& command, const std::string& workingDirectory, bool terminal) {
+    EngineProcess(std::vector<std::string> command, const std::vector<std::string>& arguments,
+                  const std::string& workingDirectory, bool terminal) {
         std::signal(SIGPIPE, SIG_IGN);
-        int in[2];
+        int in[2];  // in[1] is the side written to: for a terminal, its master side
         int out[2];
         if (terminal) {
-            // in[1] is the terminal's master side, in[0] the side the child reads.
-            in[1] = posix_openpt(O_RDWR | O_NOCTTY);
-            if (in[1] < 0 || grantpt(in[1]) != 0 || unlockpt(in[1]) != 0) throw std::runtime_error("no terminal");
-            in[0] = open(ptsname(in[1]), O_RDWR | O_NOCTTY);
             termios raw{};
-            if (in[0] < 0 || tcgetattr(in[0], &raw) != 0) throw std::runtime_error("no terminal");
+            in[1] = posix_openpt(O_RDWR | O_NOCTTY);
+            if (in[1] < 0 || grantpt(in[1]) != 0 || unlockpt(in[1]) != 0 ||
+                (in[0] = open(ptsname(in[1]), O_RDWR | O_NOCTTY)) < 0 || tcgetattr(in[0], &raw) != 0)
+                throw std::runtime_error("no terminal");
             cfmakeraw(&raw);
             tcsetattr(in[0], TCSANOW, &raw);
         } else if (pipe(in) != 0) {
@@ -62,8 +99,9 @@ public:
             dup2(out[1], STDOUT_FILENO);
             for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
             if (chdir(workingDirectory.c_str()) != 0) _exit(126);
+            command.insert(command.end(), arguments.begin(), arguments.end());
             std::vector<char*> argv;
-            for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+            for (std::string& word : command) argv.push_back(word.data());
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
@@ -100,17 +138,15 @@ public:
 
     // The next output line, or nullopt when none arrives in time or the output ended.
     std::optional<std::string> readLine(int timeoutMs) {
-        const std::int64_t deadline = steadyMs() + timeoutMs;
-        for (;;) {
+        for (const std::int64_t deadline = steadyMs() + timeoutMs;;) {
             if (const std::size_t end = pending_.find('\n'); end != std::string::npos) {
                 std::string line = pending_.substr(0, end);
                 pending_.erase(0, end + 1);
                 return line;
             }
-            const std::int64_t left = deadline - steadyMs();
-            if (left <= 0) return std::nullopt;
             pollfd p{fromChild_, POLLIN, 0};
-            if (poll(&p, 1, int(left)) <= 0) continue;
+            if (msUntil(deadline) == 0) return std::nullopt;
+            if (poll(&p, 1, msUntil(deadline)) <= 0) continue;
             char buffer[65536];
             const ssize_t n = read(fromChild_, buffer, sizeof buffer);
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -138,84 +174,21 @@ private:
     std::string pending_;
 };
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
-std::vector<std::string> wordsOf(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
-    return text;
-}
-
-bool matchFrom(const std::string& text, std::size_t i, const std::string& pattern, std::size_t j, bool whole) {
-    for (; j < pattern.size() && pattern[j] != '*'; ++i, ++j)
-        if (i >= text.size() || text[i] != pattern[j]) return false;
-    if (j == pattern.size()) return !whole || i == text.size();
-    for (;; ++i) {
-        if (matchFrom(text, i, pattern, j + 1, whole)) return true;
-        if (i >= text.size() || text[i] == ' ') return false;
-    }
-}
-
-bool matches(const std::string& line, std::string pattern, bool whole) {
-    if (!pattern.empty() && pattern.back() == '$') {
-        pattern.pop_back();
-        whole = true;
-    }
-    return matchFrom(line, 0, pattern, 0, whole);
-}
-
-std::string expand(std::string text) {
-    for (std::size_t at; (at = text.find('{')) != std::string::npos && at + 3 < text.size() && text[at + 2] == '*';) {
-        const std::size_t end = text.find('}', at);
-        text.replace(at, end - at + 1, std::string(std::stoul(text.substr(at + 3, end - at - 3)), text[at + 1]));
-    }
-    return text;
-}
-
-// The local start time "YYYY-MM-DD HH-MM-SS" with blank-padded fields, then
-// ".log", or " (2).log" for a second program started in the same second.
-bool isLogFileName(const std::string& name, bool secondAllowed) {
-    const std::string shape = "dddd-ad-ad ad-ad-ad";  // d: a digit; a: a digit or a blank
-    if (name.size() < shape.size()) return false;
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-        const bool digit = std::isdigit(static_cast<unsigned char>(name[i]));
-        if (shape[i] == 'd' ? !digit : shape[i] == 'a' ? !(digit || name[i] == ' ') : name[i] != shape[i]) return false;
-    }
-    const std::string rest = name.substr(shape.size());
-    return rest == ".log" || (secondAllowed && rest == " (2).log");
-}
-
-bool isInteger(const std::string& word, bool allowSign) {
-    const std::string digits = allowSign && startsWith(word, "-") ? word.substr(1) : word;
-    return !digits.empty() && digits.size() <= 18 &&
-           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Coordinate move text, or the null move "0000".
-bool isMoveWord(const std::string& w) {
-    const auto square = [&](std::size_t i) { return w[i] >= 'a' && w[i] <= 'h' && w[i + 1] >= '1' && w[i + 1] <= '8'; };
-    return w == "0000" || ((w.size() == 4 || (w.size() == 5 && std::string("nbrq").find(w[4]) != std::string::npos)) &&
-                           square(0) && square(2));
-}
-
 // One program running one transcript.
 class Run {
 public:
     Run(const Launcher& launcher, const Transcript& transcript, const std::string& directory)
         : launcher_(launcher), transcript_(transcript), directory_(directory),
-          before_(transcript.directory.empty() ? filesIn(directory) : std::vector<std::string>{}),
-          process_(command(), directory, launcher.terminal) {}
+          // Generous: sanitizers on a loaded machine; Wine's first start in a
+          // fresh prefix takes a while, and everything runs slower under it.
+          timeoutMs_(launcher.windows ? 120000 : 20000),
+          before_(transcript.directory.empty() ? filesIn(directory) : std::set<std::string>{}),
+          process_(launcher.command, transcript.arguments, directory, launcher.terminal) {}
 
     void run() {
         where_ = transcript_.where;
-        if (transcript_.arguments.empty())
-            for (const std::string& line : launcher_.banner)
+        if (launcher_.engine && transcript_.arguments.empty())
+            for (const std::string& line : startupLines())
                 if (!expectNext(line)) return;
         for (const DataLine& step : transcript_.steps) {
             where_ = step.where;
@@ -230,10 +203,9 @@ public:
     }
 
 private:
-    std::vector<std::string> command() const {
-        std::vector<std::string> words = launcher_.command;
-        words.insert(words.end(), transcript_.arguments.begin(), transcript_.arguments.end());
-        return words;
+    std::vector<std::string> startupLines() const {
+        if (launcher_.variant == "32") return {"Ostrel 2.3", "Belvantor"};
+        return {"Ostrel 2.0", "Belvantor", "info string 1MB Hash"};
     }
 
     bool fail(const std::string& why) {
@@ -246,10 +218,9 @@ private:
         const std::size_t blank = step.find(' ');
         const std::string op = step.substr(0, blank);
         const std::string arg = blank == std::string::npos ? "" : expand(step.substr(blank + 1));
-        const std::size_t space = arg.find(' ');
-        const std::string afterNumber = space == std::string::npos ? "" : arg.substr(space + 1);
-        if (op == ">") return send(arg + (launcher_.crlf ? "\r\n" : "\n"));
-        if (op == ">>") return send(replaceAll(replaceAll(arg, "\\r", "\r"), "\\n", "\n"));
+        if (op == ">") return send(arg + (launcher_.windows ? "\r\n" : "\n"));
+        if (op == ">>")
+            return send(std::regex_replace(std::regex_replace(arg, std::regex(R"(\\r)"), "\r"), std::regex(R"(\\n)"), "\n"));
         if (op == "<") return expectNext(arg);
         if (op == "<<") return readUntil(arg);
         if (op == "quiet") return quiet(std::stoi(arg));
@@ -258,16 +229,12 @@ private:
         if (op == "last") return lastInfo_.find(arg) != std::string::npos || fail("the last search ended on " + lastInfo_);
         if (op == "repetition") return repeated_ || fail("no variation of the last search ends at a repetition");
         if (op == "log") return readLog(arg);
-        if (op == "count") {
-            const auto n = std::count_if(lines_.begin(), lines_.end(),
-                                         [&](const std::string& line) { return matches(line, afterNumber, false); });
-            return n == std::stol(arg) || fail(std::to_string(n) + " lines begin \"" + afterNumber + "\"");
-        }
-        if (op == "L") {
-            if (logAt_ == log_.size()) return fail("the log ends before \"" + arg + "\"");
-            return log_[logAt_++] == arg || fail("log line \"" + log_[logAt_ - 1] + "\"");
-        }
-        return fail("unknown step \"" + op + "\"");
+        if (op == "L" && logAt_ == log_.size()) return fail("the log ends before \"" + arg + "\"");
+        if (op == "L") return log_[logAt_++] == arg || fail("log line \"" + log_[logAt_ - 1] + "\"");
+        if (op != "count") return fail("unknown step \"" + op + "\"");
+        const std::regex pattern = patternOf(arg.substr(arg.find(' ') + 1), false);
+        const auto n = std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) { return std::regex_search(line, pattern); });
+        return n == std::stol(arg) || fail(std::to_string(n) + " lines instead of " + arg);
     }
 
     // Sends bytes and follows the position every whole line sets up, so the
@@ -301,8 +268,8 @@ private:
     std::optional<std::string> next(int timeoutMs) {
         std::optional<std::string> line = process_.readLine(timeoutMs);
         if (!line) return line;
-        if (launcher_.crlf && (line->empty() || line->back() != '\r')) fail("a line without CR LF: " + *line);
-        else if (launcher_.crlf) line->pop_back();
+        if (launcher_.windows && (line->empty() || line->back() != '\r')) fail("a line without CR LF: " + *line);
+        else if (launcher_.windows) line->pop_back();
         lines_.push_back(*line);
         if (startsWith(*line, "info")) checkInfo(*line);
         if (startsWith(*line, "bestmove")) checkBestMove(*line);
@@ -310,19 +277,19 @@ private:
     }
 
     bool expectNext(const std::string& pattern) {
-        const std::optional<std::string> line = next(launcher_.timeoutMs);
+        const std::optional<std::string> line = next(timeoutMs_);
         if (!line) return fail("no line where \"" + pattern + "\" was expected");
-        return matches(*line, pattern, true) || fail("\"" + *line + "\" where \"" + pattern + "\" was expected");
+        return std::regex_search(*line, patternOf(pattern, true)) || fail("\"" + *line + "\" where \"" + pattern + "\" was expected");
     }
 
     bool readUntil(const std::string& pattern) {
-        const std::int64_t deadline = steadyMs() + launcher_.timeoutMs;
+        const std::int64_t deadline = steadyMs() + timeoutMs_;
+        const std::regex wanted = patternOf(pattern, false);
         while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline))) {
-            if (matches(*line, pattern, false)) return true;
+            if (std::regex_search(*line, wanted)) return true;
             if (startsWith(*line, "bestmove")) fail("\"" + *line + "\" before \"" + pattern + "\"");
         }
-        if (!failed_) fail("no line beginning \"" + pattern + "\"");
-        return false;
+        return failed_ ? false : fail("no line beginning \"" + pattern + "\"");
     }
 
     bool quiet(int ms) {
@@ -333,7 +300,7 @@ private:
     }
 
     bool exitWith(int expected) {
-        const std::int64_t deadline = steadyMs() + launcher_.timeoutMs;
+        const std::int64_t deadline = steadyMs() + timeoutMs_;
         while (!failed_ && next(msUntil(deadline))) {
         }
         const std::optional<int> status = process_.waitForExit(msUntil(deadline) + 100);
@@ -341,58 +308,55 @@ private:
     }
 
     bool readLog(const std::string& prefix) {
+        const std::set<std::string> now = filesIn(directory_);
         std::vector<std::string> fresh;
-        for (const std::string& name : filesIn(directory_))
-            if (std::find(before_.begin(), before_.end(), name) == before_.end()) fresh.push_back(name);
+        std::set_difference(now.begin(), now.end(), before_.begin(), before_.end(), std::back_inserter(fresh));
         if (fresh.size() != 1) return fail(std::to_string(fresh.size()) + " new files instead of one log");
         // A second program in the same folder may have started in the same second.
         const bool second = std::any_of(before_.begin(), before_.end(), [](const std::string& name) {
-            return name.size() > 4 && name.substr(name.size() - 4) == ".log";
+            return std::regex_match(name, logFileShape);
         });
-        if (!isLogFileName(fresh[0], second)) return fail("log file name \"" + fresh[0] + "\"");
+        if (!std::regex_match(fresh[0], logFileShape) || (!second && fresh[0].find(" (2)") != std::string::npos))
+            return fail("log file name \"" + fresh[0] + "\"");
         std::ifstream in(directory_ + "/" + fresh[0], std::ios::binary);
         for (std::string line; std::getline(in, line);) {
-            if (launcher_.crlf && (line.empty() || line.back() != '\r')) return fail("a log line without CR LF");
-            if (launcher_.crlf) line.pop_back();
+            if (launcher_.windows && (line.empty() || line.back() != '\r')) return fail("a log line without CR LF");
+            if (launcher_.windows) line.pop_back();
             if (startsWith(line, prefix)) log_.push_back(line);
         }
         return true;
     }
 
     void checkInfo(const std::string& line) {
-        std::string error;
-        const std::optional<InfoLine> info = readInfoLine(line, error);
-        if (!info) return void(fail(error + ": " + line));
-        if (info->text) return;
-        for (const char* field : {"depth", "score", "time", "nodes", "nps"})
-            if (!info->fields.count(field)) return void(fail(std::string("no ") + field + ": " + line));
+        InfoLine info;
+        if (const std::string error = readInfoLine(line, info); !error.empty()) return void(fail(error + ": " + line));
+        if (info.text) return;
+        for (const char* keyword : {"depth", "score", "time", "nodes", "nps"})
+            if (!info.keywords.count(keyword)) return void(fail(std::string("no ") + keyword + ": " + line));
         searchInfo_ = line;
-        if (info->pv.empty()) return;
+        if (info.pv.empty()) return;
         if (searches_.empty()) return void(fail("a variation with no search asked for: " + line));
         // Legal in turn; a position met in the game or earlier in the line
         // may only be the last one.
         Board board = searches_.front();
         std::set<std::uint64_t> met;
         for (int i = 0; i <= board.ply; ++i) met.insert(board.history[i].hashKey);
-        for (std::size_t k = 0; k < info->pv.size(); ++k) {
-            if (!playMoveText(board, info->pv[k])) return void(fail("move " + std::to_string(k + 1) + " is illegal: " + line));
+        for (std::size_t k = 0; k < info.pv.size(); ++k) {
+            if (!playMoveText(board, info.pv[k])) return void(fail("move " + std::to_string(k + 1) + " is illegal: " + line));
             if (met.insert(board.hashKey()).second) continue;
-            if (k + 1 < info->pv.size()) return void(fail("the variation runs on after a repetition: " + line));
+            if (k + 1 < info.pv.size()) return void(fail("the variation runs on after a repetition: " + line));
             searchRepeated_ = true;
         }
-        pv_ = info->pv;
+        pv_ = info.pv;
     }
 
     void checkBestMove(const std::string& line) {
         if (searches_.empty()) return void(fail("\"" + line + "\" with no search asked for"));
         Board board = searches_.front();
         searches_.pop_front();
-        const std::vector<std::string> pv = std::move(pv_);
-        lastInfo_ = std::move(searchInfo_);
-        repeated_ = searchRepeated_;
-        pv_.clear();
-        searchInfo_.clear();
-        searchRepeated_ = false;
+        const std::vector<std::string> pv = std::exchange(pv_, {});
+        lastInfo_ = std::exchange(searchInfo_, {});
+        repeated_ = std::exchange(searchRepeated_, false);
 
         const std::vector<std::string> words = wordsOf(line);
         if (!(words.size() == 2 || (words.size() == 4 && words[2] == "ponder"))) return void(fail("malformed: " + line));
@@ -410,7 +374,8 @@ private:
     const Launcher& launcher_;
     const Transcript& transcript_;
     const std::string directory_;
-    const std::vector<std::string> before_;
+    const int timeoutMs_;
+    const std::set<std::string> before_;
     EngineProcess process_;
     std::string where_;
     bool failed_ = false;
@@ -427,15 +392,13 @@ private:
 
 }  // namespace
 
-TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+TemporaryDirectory::TemporaryDirectory() : path((std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string()) {
+    if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
 }
 
 TemporaryDirectory::~TemporaryDirectory() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::vector<Transcript> readTranscripts(const std::string& fileName) {
@@ -448,7 +411,7 @@ std::vector<Transcript> readTranscripts(const std::string& fileName) {
             t.title = line.text.substr(colon + 2);
             for (const std::string& word : wordsOf(line.text.substr(3, colon - 3))) {
                 if (startsWith(word, "dir=")) t.directory = word.substr(4);
-                else if (startsWith(word, "args=")) t.arguments = wordsOf(replaceAll(word.substr(5), ",", " "));
+                else if (startsWith(word, "args=")) t.arguments = wordsOf(std::regex_replace(word.substr(5), std::regex(","), " "));
                 else t.targets.push_back(word);
             }
         } else if (!transcripts.empty()) {
@@ -478,51 +441,28 @@ void runTranscript(const Transcript& transcript, const std::vector<Launcher>& la
         const auto launcher = std::find_if(launchers.begin(), launchers.end(),
                                            [&](const Launcher& l) { return l.name == target; });
         if (launcher == launchers.end()) ADD_FAILURE() << transcript.where << ": no program " << target;
-        else Run(*launcher, transcript, transcript.directory.empty() ? folder.path() : transcript.directory).run();
+        else Run(*launcher, transcript, transcript.directory.empty() ? folder.path : transcript.directory).run();
     }
 }
 
-std::optional<InfoLine> readInfoLine(const std::string& line, std::string& error) {
-    const auto fail = [&](const std::string& why) {
-        error = why;
-        return std::optional<InfoLine>();
-    };
-    InfoLine info;
+std::string readInfoLine(const std::string& line, InfoLine& info) {
+    // A keyword and its arguments, with the blank before them.
+    static const std::string move = "(?:[a-h][1-8][a-h][1-8][nbrq]?|0000)";
+    static const std::regex field(
+        " (?:depth|seldepth|time|nodes|multipv|currmovenumber|hashfull|nps|tbhits|sbhits|cpuload) \\d{1,18}"
+        "| score (?:cp|mate) -?\\d{1,18}(?: lowerbound| upperbound)?| currmove " + move +
+        "| (?:pv|refutation)(?: " + move + ")+$");
     const std::size_t textAt = line.find(" string ");
-    if (textAt != std::string::npos) info.text = line.substr(textAt + 8);
+    info.text = textAt != std::string::npos;
     const std::string head = line.substr(0, textAt);
-    // One blank between words, none at the end ("string" text aside).
-    if (head.find("  ") != std::string::npos || head.empty() || head.back() == ' ') return fail("stray blanks");
-    const std::vector<std::string> words = wordsOf(head);
-    if (words[0] != "info") return fail("not an info line");
-    const std::set<std::string> oneNumber = {"depth",    "seldepth", "time",   "nodes",  "multipv", "currmovenumber",
-                                             "hashfull", "nps",      "tbhits", "sbhits", "cpuload"};
-    for (std::size_t i = 1; i < words.size();) {
-        const std::string key = words[i++];
-        if (info.fields.count(key)) return fail("repeated keyword " + key);
-        std::string& value = info.fields[key];
-        if (oneNumber.count(key)) {
-            if (i >= words.size() || !isInteger(words[i], false)) return fail("no number after " + key);
-            value = words[i++];
-        } else if (key == "score") {
-            if (i + 1 >= words.size() || (words[i] != "cp" && words[i] != "mate") || !isInteger(words[i + 1], true))
-                return fail("malformed score");
-            value = words[i] + " " + words[i + 1];
-            i += 2;
-            if (i < words.size() && (words[i] == "lowerbound" || words[i] == "upperbound")) ++i;
-        } else if (key == "currmove") {
-            if (i >= words.size() || !isMoveWord(words[i])) return fail("no move after currmove");
-            value = words[i++];
-        } else if (key == "pv" || key == "refutation") {
-            // The moves run to the end of the line.
-            if (i >= words.size()) return fail("no moves after " + key);
-            for (; i < words.size(); ++i) {
-                if (!isMoveWord(words[i])) return fail("\"" + words[i] + "\" after " + key + " is not a move");
-                if (key == "pv") info.pv.push_back(words[i]);
-            }
-        } else {
-            return fail("unknown keyword " + key);
-        }
+    if (!startsWith(head, "info")) return "not an info line";
+    std::smatch m;
+    for (auto at = head.cbegin() + 4; at != head.cend(); at = m[0].second) {
+        if (!std::regex_search(at, head.cend(), m, field, std::regex_constants::match_continuous))
+            return "malformed from \"" + std::string(at, head.cend()) + "\"";
+        const std::vector<std::string> words = wordsOf(m[0]);
+        if (!info.keywords.insert(words[0]).second) return "repeated keyword " + words[0];
+        if (words[0] == "pv") info.pv.assign(words.begin() + 1, words.end());
     }
-    return info;
+    return {};
 }

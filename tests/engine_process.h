@@ -8,8 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,9 @@ struct Launcher {
     std::string name;
     std::string variant;               // "64" or "32"
     std::vector<std::string> command;  // the program and the arguments it always gets
-    std::vector<std::string> banner;   // the lines it writes at start
+    bool engine = true;                // writes the engine's start-up lines
     bool terminal = false;             // standard input a terminal instead of a pipe
-    bool crlf = false;                 // lines are sent, written and logged with CR LF
-    int timeoutMs = 20000;             // generous: sanitizers on a loaded machine
+    bool windows = false;              // CR LF line ends, and Wine's slowness to wait for
 };
 
 struct Transcript {
@@ -39,24 +37,25 @@ void runTranscript(const Transcript& transcript, const std::vector<Launcher>& la
 std::string transcriptName(const ::testing::TestParamInfo<Transcript>& info);
 inline void PrintTo(const Transcript& transcript, std::ostream* out) { *out << transcript.where; }
 
+// One test of the fixture per transcript of the file.
+#define INSTANTIATE_TRANSCRIPTS(group, fixture, file) \
+    INSTANTIATE_TEST_SUITE_P(group, fixture, ::testing::ValuesIn(readTranscripts(file)), transcriptName)
+
 // An info line read by the protocol's grammar, written from the protocol
-// rather than from the engine: every keyword with exactly its arguments,
-// "pv" and "string" taking the rest of the line.
+// rather than from the engine: every keyword once with exactly its
+// arguments, "pv" taking the rest of the line and "string" any text.
+// Returns what is wrong with the line, or nothing.
 struct InfoLine {
-    std::map<std::string, std::string> fields;
+    std::set<std::string> keywords;
     std::vector<std::string> pv;
-    std::optional<std::string> text;
+    bool text = false;
 };
-std::optional<InfoLine> readInfoLine(const std::string& line, std::string& error);
+std::string readInfoLine(const std::string& line, InfoLine& info);
 
-class TemporaryDirectory {
-public:
+// A fresh directory, removed with everything in it at the end of its scope.
+struct TemporaryDirectory {
     TemporaryDirectory();
-    ~TemporaryDirectory();
     TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    ~TemporaryDirectory();
+    std::string path;
 };

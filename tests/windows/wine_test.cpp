@@ -5,6 +5,7 @@
 // and a console someone types into.
 #include "engine_process.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -13,32 +14,24 @@
 
 namespace {
 
-std::vector<Launcher> launchers() {
-    const std::string relay = PIPE_RELAY_EXE;
-    const auto windowsPath = [](std::string path) {
-        for (char& c : path)
-            if (c == '/') c = '\\';
-        return "Z:" + path;
-    };
-    const std::vector<std::string> banner64 = {"Ostrel 2.0", "Belvantor", "info string 1MB Hash"};
-    const std::vector<std::string> banner32 = {"Ostrel 2.3", "Belvantor"};
-    // Wine's first start in a fresh prefix takes a while, and everything
-    // runs slower under it.
-    std::vector<Launcher> all = {
-        {"exe64", "64", {WINE_PROGRAM, OSTREL64_EXE}, banner64},
-        {"exe32", "32", {WINE_PROGRAM, OSTREL32_EXE}, banner32},
-        {"exe64-relay", "64", {WINE_PROGRAM, relay, windowsPath(OSTREL64_EXE)}, banner64},
-        {"exe32-relay", "32", {WINE_PROGRAM, relay, windowsPath(OSTREL32_EXE)}, banner32},
-        {"exe64-console", "64", {WINE_PROGRAM, OSTREL64_EXE}, banner64, true},
-        {"console-test64", "64", {WINE_PROGRAM, CONSOLE_TEST64_EXE}, {}, true},
-        {"console-test32", "32", {WINE_PROGRAM, CONSOLE_TEST32_EXE}, {}, true},
-    };
-    for (Launcher& launcher : all) {
-        launcher.crlf = true;
-        launcher.timeoutMs = 120000;
-    }
-    return all;
+std::string windowsPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
 }
+
+const std::string wine = WINE_PROGRAM, relay = PIPE_RELAY_EXE, exe64 = OSTREL64_EXE, exe32 = OSTREL32_EXE;
+const std::vector<Launcher> launchers = {
+    {.name = "exe64", .variant = "64", .command = {wine, exe64}, .windows = true},
+    {.name = "exe32", .variant = "32", .command = {wine, exe32}, .windows = true},
+    {.name = "exe64-relay", .variant = "64", .command = {wine, relay, windowsPath(exe64)}, .windows = true},
+    {.name = "exe32-relay", .variant = "32", .command = {wine, relay, windowsPath(exe32)}, .windows = true},
+    {.name = "exe64-console", .variant = "64", .command = {wine, exe64}, .terminal = true, .windows = true},
+    // The console reader's own check, which writes "ok" rather than the engine's lines.
+    {.name = "console-test64", .variant = "64", .command = {wine, CONSOLE_TEST64_EXE}, .engine = false, .terminal = true,
+     .windows = true},
+    {.name = "console-test32", .variant = "32", .command = {wine, CONSOLE_TEST32_EXE}, .engine = false, .terminal = true,
+     .windows = true},
+};
 
 // Sets Wine up once for all tests: its own prefix in the build folder, no
 // debug output, no installer dialogs; the first test to run creates the
@@ -53,10 +46,8 @@ public:
         const int lock = open((prefix + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
         ASSERT_GE(lock, 0);
         flock(lock, LOCK_EX);
-        if (!std::filesystem::exists(prefix + "/system.reg")) {
-            EXPECT_EQ(std::system((std::string(WINE_PROGRAM) + " wineboot --init >/dev/null 2>&1").c_str()), 0);
-        }
-        flock(lock, LOCK_UN);
+        if (!std::filesystem::exists(prefix + "/system.reg"))
+            EXPECT_EQ(std::system((wine + " wineboot --init >/dev/null 2>&1").c_str()), 0);
         close(lock);
     }
 };
@@ -66,6 +57,5 @@ class UnderWine : public ::testing::TestWithParam<Transcript> {};
 
 }  // namespace
 
-TEST_P(UnderWine, Transcript) { runTranscript(GetParam(), launchers()); }
-
-INSTANTIATE_TEST_SUITE_P(Platform, UnderWine, ::testing::ValuesIn(readTranscripts("wine.txt")), transcriptName);
+TEST_P(UnderWine, Transcript) { runTranscript(GetParam(), launchers); }
+INSTANTIATE_TRANSCRIPTS(Platform, UnderWine, "wine.txt");
