@@ -1,19 +1,17 @@
 #!/usr/bin/env python3
 """Stream fuzzer: random and mutated command streams through real pipes.
 
-Each stream starts an engine program (scripts/fuzz.sh passes the sanitizer
-builds) in a temporary folder and writes commands with pauses: positions with
-legal, junk and 300-ply move lists, "go" in every form with ordinary and
-extreme values, commands during searches, Hash changes, perft and bench,
-overlong lines, NUL and non-ASCII bytes, then "quit" or the end of the input
-at a random moment. Every "isready" must get "readyok", every "go" exactly one
-"bestmove" (at most one with "quit"), legal with its ponder move wherever the
-position is known (Stockfish is the oracle), and the program must end by
-itself with status 0 and no sanitizer report. Stream i of seed S is the same
-on every run (--seed S --only i); failing streams are saved under --failures.
+Each stream starts an engine program (scripts/fuzz.sh passes the sanitizer builds and sets their options)
+in a temporary folder and writes commands with pauses: positions with legal, junk and 300-ply move lists,
+"go" in every form with ordinary and extreme values, commands during searches, Hash changes, perft and
+bench, overlong lines, NUL and non-ASCII bytes, then "quit" or the end of the input at a random moment.
+Every "isready" must get "readyok", every "go" exactly one "bestmove" (at most one with "quit"), legal with
+its ponder move wherever the position is known (Stockfish is the oracle), and the program must end by
+itself with status 0 and no sanitizer report. Stream i of seed S is the same on every run (--seed S --only
+i); failing streams are saved under --failures.
 """
 
-import argparse, contextlib, os, random, re, shutil, subprocess, sys, tempfile, threading, time
+import argparse, collections, contextlib, functools, itertools, os, random, re, shutil, subprocess, sys, tempfile, threading, time
 
 EXTREMES = [-2147483648, -2147483647, -1, 0, 1, 1 << 30, 2000000000, 2147483647, 99999999999999999999]
 MAX_LINE = 65535
@@ -32,45 +30,34 @@ class Oracle:
     def __init__(self, path):
         self.process = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL, text=True, bufsize=1)
-        self.cache = {}
 
     def legal(self, fen, moves):
-        key = (fen, tuple(moves))
-        if key not in self.cache:
-            head = "position startpos" if fen == "startpos" else "position fen " + fen
-            self.process.stdin.write("%s moves %s\ngo perft 1\n" % (head, " ".join(moves)))
-            self.process.stdin.flush()
-            found = set()
-            for line in self.process.stdout:
-                if line.startswith("Nodes searched"):
-                    break
-                if move := MOVE_LINE.match(line):
-                    found.add(move.group(1))
-            else:
-                raise RuntimeError("the oracle ended")
-            self.cache[key] = found
-        return self.cache[key]
+        return self.legal_after(fen, tuple(moves))
 
-
-def cut_lines(data):
-    """The lines the engine reads from these bytes: split at line feeds, a
-    carriage return before the feed dropped, cut to MAX_LINE; a last line
-    without its feed counts too."""
-    pieces = data.split(b"\n")
-    if pieces[-1] == b"":
-        pieces.pop()
-    return [(piece[:-1] if piece.endswith(b"\r") else piece)[:MAX_LINE] for piece in pieces]
+    @functools.lru_cache(maxsize=None)
+    def legal_after(self, fen, moves):
+        head = "position startpos" if fen == "startpos" else "position fen " + fen
+        self.process.stdin.write("%s moves %s\ngo perft 1\n" % (head, " ".join(moves)))
+        self.process.stdin.flush()
+        found = set()
+        for line in self.process.stdout:
+            if line.startswith("Nodes searched"):
+                return found
+            if move := MOVE_LINE.match(line):
+                found.add(move.group(1))
+        raise RuntimeError("the oracle ended")
 
 
 def lines_read(data):
-    """The lines the engine carries out: those before the first "quit"."""
-    lines = cut_lines(data)
+    """The lines the engine carries out from these bytes: split at line feeds, a carriage return before the
+    feed dropped, cut to MAX_LINE, a last line without its feed included, up to the first "quit"."""
+    lines = [(piece[:-1] if piece.endswith(b"\r") else piece)[:MAX_LINE] for piece in data.split(b"\n")]
+    lines = lines[:-1] if lines[-1] == b"" else lines
     return lines[:lines.index(b"quit")] if b"quit" in lines else lines
 
 
 class Stream:
-    """One generated stream: actions (bytes and a pause after them) and the
-    position each "go" searches, in order (None when unknown)."""
+    """Actions (bytes and a pause after them) and the position each "go" searches (None when unknown)."""
 
     def __init__(self, rng, oracle):
         self.rng, self.oracle = rng, oracle
@@ -89,11 +76,10 @@ class Stream:
                 self.searched.append(self.position)
 
     def add(self, data, position=None, long=True, pause=0):
-        """Adds a command; position is what a "position" line in it sets up,
-        long whether a search it starts may not end by itself soon."""
+        """position: what a "position" line in it sets up; long: a search it starts may not end by itself soon."""
         data = (data if isinstance(data, bytes) else data.encode()) + b"\n"
         self.actions.append((data, pause))
-        for line in cut_lines(data):
+        for line in lines_read(data):
             if line.startswith(b"position") or line == b"ucinewgame":
                 self.position = position
             if line.startswith(b"go"):
@@ -203,14 +189,11 @@ def check_bestmove(oracle, position, line):
 
 
 def run_stream(number, seed, program, oracle, timeout):
-    """Runs stream `number`; returns it, the program's output (standard error
-    included), the failures found and how many best moves were checked."""
+    """Returns stream `number`, the program's output and standard error, its failures and best moves checked."""
     stream = Stream(random.Random("%s-%d" % (seed, number)), oracle)
     folder = tempfile.mkdtemp(prefix="ostrel-stream-")
-    env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=1",
-               UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
     process = subprocess.Popen([program], cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, env=env)
+                               stderr=subprocess.STDOUT)
     out, failures = [], []
     reader = threading.Thread(target=lambda: out.extend(line.rstrip(b"\r\n").decode("latin-1")
                                                         for line in process.stdout), daemon=True)
@@ -275,24 +258,15 @@ def main():
     parser.add_argument("--failures", default="build/fuzz/stream-failures")
     args = parser.parse_args()
 
-    oracle, start = Oracle(args.stockfish), time.time()
-    totals = dict(streams=0, bytes=0, go=0, checked=0, failed=0)
-
-    def more():
-        if args.only is not None:
-            return totals["streams"] == 0
-        return totals["streams"] < args.streams if args.streams else time.time() - start < args.seconds
-
-    number = args.only or 0
-    while more():
+    oracle, start, totals = Oracle(args.stockfish), time.time(), collections.Counter()
+    for number in itertools.count() if args.only is None else [args.only]:
+        if args.only is None and (number >= args.streams if args.streams else time.time() - start >= args.seconds):
+            break
         program = os.path.abspath(args.programs[number % len(args.programs)])
         stream, out, failures, checked = run_stream(number, args.seed, program, oracle, args.timeout)
-        totals["streams"] += 1
-        totals["bytes"] += len(stream.data())
-        totals["go"] += len(stream.searched)
-        totals["checked"] += checked
+        totals.update(streams=1, bytes=len(stream.data()), go=len(stream.searched), checked=checked,
+                      failed=bool(failures))
         if failures:
-            totals["failed"] += 1
             os.makedirs(args.failures, exist_ok=True)
             name = os.path.join(args.failures, "seed-%s-stream-%d" % (args.seed, number))
             with open(name + ".in", "wb") as saved:
@@ -302,7 +276,6 @@ def main():
             print("FAILED stream %d (%s, --seed %s --only %d), saved as %s.*:" %
                   (number, os.path.basename(program), args.seed, number, name))
             print("\n".join("  " + failure for failure in failures), flush=True)
-        number += 1
     print("stream fuzzer: %(streams)d streams, %(bytes)d bytes, %(go)d go lines, "
           "%(checked)d best moves checked against the oracle, %(failed)d streams failed" % totals)
     return 1 if totals["failed"] else 0

@@ -1,3 +1,6 @@
+// GCC 12 warns falsely inside <regex> when it optimises with the sanitizers
+// (its bug 105562); the warning is off for this file, headers included.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "engine_process.h"
 
 #include "board/error.h"
@@ -73,16 +76,21 @@ std::string expand(std::string text) {
 // or " (2).log" for a second program started in the same second.
 const std::regex logFileShape(R"(\d{4}(-[ \d]\d){2} [ \d]\d(-[ \d]\d){2}( \(2\))?\.log)");
 
-// A program started with pipes on its standard input and output, or with a
-// pseudo-terminal in raw mode as its input: a console someone types into.
-class EngineProcess {
+// One program running one transcript, started in the given folder with pipes
+// on its standard input and output, or with a pseudo-terminal in raw mode as
+// its input: a console someone types into.
+class Run {
 public:
-    EngineProcess(std::vector<std::string> command, const std::vector<std::string>& arguments,
-                  const std::string& workingDirectory, bool terminal) {
+    Run(const Launcher& launcher, const Transcript& transcript, const std::string& directory)
+        : launcher_(launcher), transcript_(transcript), directory_(directory),
+          // Generous: sanitizers on a loaded machine; Wine's first start in a
+          // fresh prefix takes a while, and everything runs slower under it.
+          timeoutMs_(launcher.windows ? 120000 : 20000),
+          before_(transcript.directory.empty() ? filesIn(directory) : std::set<std::string>{}) {
         std::signal(SIGPIPE, SIG_IGN);
         int in[2];  // in[1] is the side written to: for a terminal, its master side
         int out[2];
-        if (terminal) {
+        if (launcher.terminal) {
             termios raw{};
             in[1] = posix_openpt(O_RDWR | O_NOCTTY);
             if (in[1] < 0 || grantpt(in[1]) != 0 || unlockpt(in[1]) != 0 ||
@@ -98,12 +106,12 @@ public:
             dup2(in[0], STDIN_FILENO);
             dup2(out[1], STDOUT_FILENO);
             for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-            if (chdir(workingDirectory.c_str()) != 0) _exit(126);
-            command.insert(command.end(), arguments.begin(), arguments.end());
+            std::vector<std::string> command = launcher.command;
+            command.insert(command.end(), transcript.arguments.begin(), transcript.arguments.end());
             std::vector<char*> argv;
             for (std::string& word : command) argv.push_back(word.data());
             argv.push_back(nullptr);
-            execv(argv[0], argv.data());
+            if (chdir(directory.c_str()) == 0) execv(argv[0], argv.data());
             _exit(127);
         }
         close(in[0]);
@@ -113,77 +121,12 @@ public:
         fcntl(fromChild_, F_SETFL, fcntl(fromChild_, F_GETFL) | O_NONBLOCK);
     }
 
-    ~EngineProcess() {
+    ~Run() {
         closeInput();
-        if (!exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        if (!exited_) kill(pid_, SIGKILL);
+        if (!exited_) waitpid(pid_, nullptr, 0);
         close(fromChild_);
     }
-
-    void send(const std::string& bytes) {
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = write(toChild_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            done += std::size_t(n);
-        }
-    }
-
-    void closeInput() {
-        if (toChild_ >= 0) close(toChild_);
-        toChild_ = -1;
-    }
-
-    // The next output line, or nullopt when none arrives in time or the output ended.
-    std::optional<std::string> readLine(int timeoutMs) {
-        for (const std::int64_t deadline = steadyMs() + timeoutMs;;) {
-            if (const std::size_t end = pending_.find('\n'); end != std::string::npos) {
-                std::string line = pending_.substr(0, end);
-                pending_.erase(0, end + 1);
-                return line;
-            }
-            pollfd p{fromChild_, POLLIN, 0};
-            if (msUntil(deadline) == 0) return std::nullopt;
-            if (poll(&p, 1, msUntil(deadline)) <= 0) continue;
-            char buffer[65536];
-            const ssize_t n = read(fromChild_, buffer, sizeof buffer);
-            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            if (n <= 0) return std::nullopt;
-            pending_.append(buffer, std::size_t(n));
-        }
-    }
-
-    // Its exit status, or nullopt when it does not end in time or ends by a signal.
-    std::optional<int> waitForExit(int timeoutMs) {
-        for (const std::int64_t deadline = steadyMs() + timeoutMs; steadyMs() <= deadline; usleep(2000)) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) != pid_) continue;
-            exited_ = true;
-            return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-        }
-        return std::nullopt;
-    }
-
-private:
-    int pid_ = -1;
-    int toChild_ = -1;
-    int fromChild_ = -1;
-    bool exited_ = false;
-    std::string pending_;
-};
-
-// One program running one transcript.
-class Run {
-public:
-    Run(const Launcher& launcher, const Transcript& transcript, const std::string& directory)
-        : launcher_(launcher), transcript_(transcript), directory_(directory),
-          // Generous: sanitizers on a loaded machine; Wine's first start in a
-          // fresh prefix takes a while, and everything runs slower under it.
-          timeoutMs_(launcher.windows ? 120000 : 20000),
-          before_(transcript.directory.empty() ? filesIn(directory) : std::set<std::string>{}),
-          process_(launcher.command, transcript.arguments, directory, launcher.terminal) {}
 
     void run() {
         where_ = transcript_.where;
@@ -224,7 +167,7 @@ private:
         if (op == "<") return expectNext(arg);
         if (op == "<<") return readUntil(arg);
         if (op == "quiet") return quiet(std::stoi(arg));
-        if (op == "close") return process_.closeInput(), true;
+        if (op == "close") return closeInput(), true;
         if (op == "exit") return exitWith(std::stoi(arg));
         if (op == "last") return lastInfo_.find(arg) != std::string::npos || fail("the last search ended on " + lastInfo_);
         if (op == "repetition") return repeated_ || fail("no variation of the last search ends at a repetition");
@@ -240,7 +183,11 @@ private:
     // Sends bytes and follows the position every whole line sets up, so the
     // searches can be checked against it.
     bool send(const std::string& bytes) {
-        process_.send(bytes);
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = write(toChild_, bytes.data() + done, bytes.size() - done);
+            if (n <= 0 && errno != EINTR) break;
+            done += std::size_t(std::max<ssize_t>(n, 0));
+        }
         unsent_ += bytes;
         for (std::size_t end; (end = unsent_.find('\n')) != std::string::npos; unsent_.erase(0, end + 1)) {
             std::string line = unsent_.substr(0, end);
@@ -266,7 +213,7 @@ private:
     }
 
     std::optional<std::string> next(int timeoutMs) {
-        std::optional<std::string> line = process_.readLine(timeoutMs);
+        std::optional<std::string> line = readLine(timeoutMs);
         if (!line) return line;
         if (launcher_.windows && (line->empty() || line->back() != '\r')) fail("a line without CR LF: " + *line);
         else if (launcher_.windows) line->pop_back();
@@ -300,11 +247,41 @@ private:
     }
 
     bool exitWith(int expected) {
-        const std::int64_t deadline = steadyMs() + timeoutMs_;
+        std::int64_t deadline = steadyMs() + timeoutMs_;
         while (!failed_ && next(msUntil(deadline))) {
         }
-        const std::optional<int> status = process_.waitForExit(msUntil(deadline) + 100);
+        // Ending by a signal or not in time counts as no exit.
+        std::optional<int> status;
+        for (deadline += 100; !exited_ && steadyMs() <= deadline; usleep(2000)) {
+            int how = 0;
+            exited_ = waitpid(pid_, &how, WNOHANG) == pid_;
+            if (exited_ && WIFEXITED(how)) status = WEXITSTATUS(how);
+        }
         return status == expected || fail(status ? "exit status " + std::to_string(*status) : "no exit");
+    }
+
+    void closeInput() {
+        if (toChild_ >= 0) close(toChild_);
+        toChild_ = -1;
+    }
+
+    // The next output line, or nullopt when none arrives in time or the output ended.
+    std::optional<std::string> readLine(int timeoutMs) {
+        for (const std::int64_t deadline = steadyMs() + timeoutMs;;) {
+            if (const std::size_t end = pending_.find('\n'); end != std::string::npos) {
+                std::string line = pending_.substr(0, end);
+                pending_.erase(0, end + 1);
+                return line;
+            }
+            pollfd p{fromChild_, POLLIN, 0};
+            if (msUntil(deadline) == 0) return std::nullopt;
+            if (poll(&p, 1, msUntil(deadline)) <= 0) continue;
+            char buffer[65536];
+            const ssize_t n = read(fromChild_, buffer, sizeof buffer);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return std::nullopt;
+            pending_.append(buffer, std::size_t(n));
+        }
     }
 
     bool readLog(const std::string& prefix) {
@@ -327,27 +304,46 @@ private:
         return true;
     }
 
+    // The protocol's grammar, written from the protocol rather than from the
+    // engine: every keyword once with exactly its arguments, "pv" taking the
+    // rest of the line and "string" any text.
     void checkInfo(const std::string& line) {
-        InfoLine info;
-        if (const std::string error = readInfoLine(line, info); !error.empty()) return void(fail(error + ": " + line));
-        if (info.text) return;
+        static const std::string move = "(?:[a-h][1-8][a-h][1-8][nbrq]?|0000)";
+        // A keyword and its arguments, with the blank before them.
+        static const std::regex field(
+            " (?:depth|seldepth|time|nodes|multipv|currmovenumber|hashfull|nps|tbhits|sbhits|cpuload) \\d{1,18}"
+            "| score (?:cp|mate) -?\\d{1,18}(?: lowerbound| upperbound)?| currmove " + move +
+            "| (?:pv|refutation)(?: " + move + ")+$");
+        const std::size_t textAt = line.find(" string ");
+        const std::string head = line.substr(0, textAt);
+        std::set<std::string> keywords;
+        std::vector<std::string> pv;
+        std::smatch m;
+        for (auto at = head.cbegin() + 4; at != head.cend(); at = m[0].second) {
+            if (!std::regex_search(at, head.cend(), m, field, std::regex_constants::match_continuous))
+                return void(fail("malformed from \"" + std::string(at, head.cend()) + "\": " + line));
+            const std::vector<std::string> words = wordsOf(m[0]);
+            if (!keywords.insert(words[0]).second) return void(fail("repeated " + words[0] + ": " + line));
+            if (words[0] == "pv") pv.assign(words.begin() + 1, words.end());
+        }
+        if (textAt != std::string::npos) return;
         for (const char* keyword : {"depth", "score", "time", "nodes", "nps"})
-            if (!info.keywords.count(keyword)) return void(fail(std::string("no ") + keyword + ": " + line));
+            if (!keywords.count(keyword)) return void(fail(std::string("no ") + keyword + ": " + line));
         searchInfo_ = line;
-        if (info.pv.empty()) return;
+        if (pv.empty()) return;
         if (searches_.empty()) return void(fail("a variation with no search asked for: " + line));
         // Legal in turn; a position met in the game or earlier in the line
         // may only be the last one.
         Board board = searches_.front();
         std::set<std::uint64_t> met;
         for (int i = 0; i <= board.ply; ++i) met.insert(board.history[i].hashKey);
-        for (std::size_t k = 0; k < info.pv.size(); ++k) {
-            if (!playMoveText(board, info.pv[k])) return void(fail("move " + std::to_string(k + 1) + " is illegal: " + line));
+        for (std::size_t k = 0; k < pv.size(); ++k) {
+            if (!playMoveText(board, pv[k])) return void(fail("move " + std::to_string(k + 1) + " is illegal: " + line));
             if (met.insert(board.hashKey()).second) continue;
-            if (k + 1 < info.pv.size()) return void(fail("the variation runs on after a repetition: " + line));
+            if (k + 1 < pv.size()) return void(fail("the variation runs on after a repetition: " + line));
             searchRepeated_ = true;
         }
-        pv_ = info.pv;
+        pv_ = pv;
     }
 
     void checkBestMove(const std::string& line) {
@@ -376,7 +372,11 @@ private:
     const std::string directory_;
     const int timeoutMs_;
     const std::set<std::string> before_;
-    EngineProcess process_;
+    int pid_ = -1;
+    int toChild_ = -1;
+    int fromChild_ = -1;
+    bool exited_ = false;
+    std::string pending_;
     std::string where_;
     bool failed_ = false;
     std::vector<std::string> lines_;
@@ -443,26 +443,4 @@ void runTranscript(const Transcript& transcript, const std::vector<Launcher>& la
         if (launcher == launchers.end()) ADD_FAILURE() << transcript.where << ": no program " << target;
         else Run(*launcher, transcript, transcript.directory.empty() ? folder.path : transcript.directory).run();
     }
-}
-
-std::string readInfoLine(const std::string& line, InfoLine& info) {
-    // A keyword and its arguments, with the blank before them.
-    static const std::string move = "(?:[a-h][1-8][a-h][1-8][nbrq]?|0000)";
-    static const std::regex field(
-        " (?:depth|seldepth|time|nodes|multipv|currmovenumber|hashfull|nps|tbhits|sbhits|cpuload) \\d{1,18}"
-        "| score (?:cp|mate) -?\\d{1,18}(?: lowerbound| upperbound)?| currmove " + move +
-        "| (?:pv|refutation)(?: " + move + ")+$");
-    const std::size_t textAt = line.find(" string ");
-    info.text = textAt != std::string::npos;
-    const std::string head = line.substr(0, textAt);
-    if (!startsWith(head, "info")) return "not an info line";
-    std::smatch m;
-    for (auto at = head.cbegin() + 4; at != head.cend(); at = m[0].second) {
-        if (!std::regex_search(at, head.cend(), m, field, std::regex_constants::match_continuous))
-            return "malformed from \"" + std::string(at, head.cend()) + "\"";
-        const std::vector<std::string> words = wordsOf(m[0]);
-        if (!info.keywords.insert(words[0]).second) return "repeated keyword " + words[0];
-        if (words[0] == "pv") info.pv.assign(words.begin() + 1, words.end());
-    }
-    return {};
 }

@@ -41,17 +41,6 @@ inline void PrintTo(const Transcript& transcript, std::ostream* out) { *out << t
 #define INSTANTIATE_TRANSCRIPTS(group, fixture, file) \
     INSTANTIATE_TEST_SUITE_P(group, fixture, ::testing::ValuesIn(readTranscripts(file)), transcriptName)
 
-// An info line read by the protocol's grammar, written from the protocol
-// rather than from the engine: every keyword once with exactly its
-// arguments, "pv" taking the rest of the line and "string" any text.
-// Returns what is wrong with the line, or nothing.
-struct InfoLine {
-    std::set<std::string> keywords;
-    std::vector<std::string> pv;
-    bool text = false;
-};
-std::string readInfoLine(const std::string& line, InfoLine& info);
-
 // A fresh directory, removed with everything in it at the end of its scope.
 struct TemporaryDirectory {
     TemporaryDirectory();
