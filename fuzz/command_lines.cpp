@@ -1,12 +1,9 @@
-// The command line parser with what it reaches in the same process: every
-// line of the input is recognised and carried out as the main loop would,
-// "position" and its moves, "perft" at small depths, "eval", "printboard",
-// Hash changes, and "go" with its time budget. A "go" runs a real search that
-// always ends: the same limits plus a small node budget, and no waiting for
-// "stop". Invariants: a rejected FEN or move word leaves the position as it
-// was, every position's derived fields equal a rebuild, a budget from the
-// clock never reaches the time left, a search leaves the board as it found
-// it and plays a legal move whenever there is one.
+// The command line parser with what it reaches in the same process: every line of the input is recognised
+// and carried out as the main loop would, "position" and its moves, "perft" at small depths, "eval",
+// "printboard", Hash changes, and "go" with its time budget, as a real search that always ends (the same
+// limits plus a small node budget, no waiting for "stop"). Invariants: a rejected FEN or move word leaves
+// the position as it was, every position's derived fields equal a rebuild, a budget from the clock never
+// reaches the time left, a search leaves the board as it found it and plays a legal move when there is one.
 #include "board/error.h"
 #include "engine.h"
 #include "fuzz_support.h"

@@ -1,13 +1,9 @@
-// What "position fen ... moves ..." reaches: the input's first line read as a
-// FEN, the words of the rest played as move words. A rejected FEN leaves the
-// board exactly as it was (a game line stands behind it, so touching the
-// history would show) and the words are played from there. An accepted one
-// gives a board whose derived fields equal a rebuild and whose waiting king
-// cannot be taken, and every move generated there fits the list, keeps the
-// board consistent and is taken back exactly. A word is played exactly when it
-// is the text of a legal move and a skipped one leaves the board as it was;
-// after every played move the derived fields equal a rebuild and the mover's
-// king is safe, however long the game grows.
+// What "position fen ... moves ..." reaches: the first line read as a FEN, the words of the rest played
+// as move words. A rejected FEN leaves the board exactly as it was (a game line stands behind it, so a
+// touched history would show). An accepted one gives a board whose derived fields equal a rebuild, whose
+// waiting king cannot be taken, and whose generated moves fit the list and are taken back exactly. A word
+// is played exactly when it is a legal move's text, a skipped one changes nothing; after every move the
+// derived fields equal a rebuild and the mover's king is safe, however long the game grows.
 #include "board/error.h"
 #include "fuzz_support.h"
 

@@ -118,13 +118,11 @@ public:
         close(out[1]);
         toChild_ = in[1];
         fromChild_ = out[0];
-        fcntl(fromChild_, F_SETFL, fcntl(fromChild_, F_GETFL) | O_NONBLOCK);
     }
 
     ~Run() {
         closeInput();
-        if (!exited_) kill(pid_, SIGKILL);
-        if (!exited_) waitpid(pid_, nullptr, 0);
+        if (!exited_ && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
         close(fromChild_);
     }
 
@@ -278,7 +276,7 @@ private:
             if (poll(&p, 1, msUntil(deadline)) <= 0) continue;
             char buffer[65536];
             const ssize_t n = read(fromChild_, buffer, sizeof buffer);
-            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return std::nullopt;
             pending_.append(buffer, std::size_t(n));
         }
@@ -372,15 +370,10 @@ private:
     const std::string directory_;
     const int timeoutMs_;
     const std::set<std::string> before_;
-    int pid_ = -1;
-    int toChild_ = -1;
-    int fromChild_ = -1;
-    bool exited_ = false;
-    std::string pending_;
-    std::string where_;
-    bool failed_ = false;
+    int pid_ = -1, toChild_ = -1, fromChild_ = -1;
+    bool exited_ = false, failed_ = false;
+    std::string pending_, unsent_, where_;
     std::vector<std::string> lines_;
-    std::string unsent_;
     Board position_;
     std::deque<Board> searches_;  // the positions of the "go" lines not yet answered
     std::vector<std::string> pv_;

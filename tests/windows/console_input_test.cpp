@@ -1,8 +1,7 @@
-// console_input_test.exe, run with a console as standard input (under Wine: a
-// pseudo-terminal). Puts events into its own console's input buffer, the way
-// typing, focus changes and the mouse do, and checks what the engine's console
-// reader makes of them. Prints "ok" and ends with status 0, or names each
-// failed check and ends with status 1.
+// console_input_test.exe, run with a console as standard input (under Wine: a pseudo-terminal). Puts
+// events into its own console's input buffer, the way typing, focus changes and the mouse do, and checks
+// what the engine's console reader makes of them. Prints "ok" and ends with status 0, or names each failed
+// check and ends with status 1.
 #include "platform/console.h"
 
 #include <windows.h>
@@ -29,10 +28,10 @@ INPUT_RECORD key(char c, bool down, WORD repeat = 1) {
     return record;
 }
 
-// Key down and key up for each character, as typing gives; then a focus
-// change, a window resize, a menu event and a mouse click, which carry no text.
-void put(const std::string& typed, bool eventsWithoutText = false) {
-    std::vector<INPUT_RECORD> records;
+// Key down and key up for each character, as typing gives, or the records
+// given; then a focus change, a window resize, a menu event and a mouse
+// click, which carry no text.
+void put(const std::string& typed, bool eventsWithoutText = false, std::vector<INPUT_RECORD> records = {}) {
     for (char c : typed) records.insert(records.end(), {key(c, true), key(c, false)});
     if (eventsWithoutText) {
         for (WORD type : {FOCUS_EVENT, WINDOW_BUFFER_SIZE_EVENT, MENU_EVENT, MOUSE_EVENT}) {
@@ -77,9 +76,7 @@ int main() {
 
     // Finishing it, with a correction and a held-down key on the way.
     put("x\bth ");
-    INPUT_RECORD held[2] = {key('8', true, 2), key('8', false)};
-    DWORD written = 0;
-    WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), held, 2, &written);
+    put("", false, {key('8', true, 2), key('8', false)});
     put("\r");
     check(reader.lineAvailable(), "a finished line is input");
     check(reader.readLine().value_or("") == "go depth 88", "the line as typed, corrections applied");

@@ -1,12 +1,8 @@
-// pipe_relay.exe PROGRAM [ARGUMENT...]
-//
-// Starts PROGRAM the way a Windows GUI starts an engine, with its standard
-// input and output connected to anonymous pipes of its own, and relays this
-// process's standard input to it and its output back. Under Wine the tests
-// reach the engine through this program, so the engine sees real Windows
-// pipes (which PeekNamedPipe can look into) rather than pipes of the host.
-// The end of this program's input closes the engine's input; the engine's
-// exit status becomes this program's, and the engine ends with this program.
+// pipe_relay.exe PROGRAM [ARGUMENT...]: starts PROGRAM the way a Windows GUI starts an engine, its standard
+// input and output anonymous pipes of its own, and relays this process's input to it and its output back.
+// Under Wine the tests reach the engine through it, so the engine sees real Windows pipes (which
+// PeekNamedPipe can look into) rather than the host's. The end of this program's input closes the engine's
+// input; the engine's exit status becomes this program's, and the engine ends with this program.
 #include <windows.h>
 
 #include <string>

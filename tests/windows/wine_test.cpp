@@ -46,8 +46,9 @@ public:
         const int lock = open((prefix + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
         ASSERT_GE(lock, 0);
         flock(lock, LOCK_EX);
-        if (!std::filesystem::exists(prefix + "/system.reg"))
+        if (!std::filesystem::exists(prefix + "/system.reg")) {
             EXPECT_EQ(std::system((wine + " wineboot --init >/dev/null 2>&1").c_str()), 0);
+        }
         close(lock);
     }
 };
