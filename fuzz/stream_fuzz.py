@@ -15,6 +15,7 @@ import argparse, collections, contextlib, functools, itertools, os, random, re, 
 
 EXTREMES = [-2147483648, -2147483647, -1, 0, 1, 1 << 30, 2000000000, 2147483647, 99999999999999999999]
 MAX_LINE = 65535
+HASH_VALUES = [1, 2, 4, 8, 16, 32, 0, -1, 4096, 99999999999, "x", ""]
 LONG = 100000  # a time or node value above this may keep a search going for long
 GO_RANGES = dict(depth=(1, 5), nodes=(1, 30000), movetime=(0, 300), mate=(1, 3), wtime=(-100, 8000),
                  btime=(-100, 8000), winc=(0, 100), binc=(0, 100), movestogo=(0, 40))
@@ -91,24 +92,15 @@ class Stream:
 
     def command(self):
         """A command, the position it sets up, and whether a search it starts may need "stop"."""
-        rng, kind = self.rng, self.rng.random()
-        if kind < 0.2:
-            return self.position_line()
-        if kind < 0.27:
-            return self.mutate(self.position_line()[0]), None, True
-        if kind < 0.5:
-            return self.go_line()
-        if kind < 0.6:
-            return rng.choice(["stop", "ponderhit", "isready"]), None, True
-        if kind < 0.67:
-            return rng.choice(["uci", "debug on", "debug off", "printboard", "eval", "ucinewgame"]), ("startpos", []), True
-        if kind < 0.74:
-            return "setoption name Hash value %s" % rng.choice([1, 2, 4, 8, 16, 32, 0, -1, 4096, 99999999999, "x", ""]), None, True
-        if kind < 0.8:
-            return rng.choice(["perft 1", "perft 2", "perft 3", "perft 9", "bench 1", "bench 20"]), None, True
-        if kind < 0.9:
-            return self.garbage(), None, True
-        return self.mutate(self.go_line()[0]), None, True
+        rng = self.rng
+        kinds = [(20, self.position_line), (7, lambda: (self.mutate(self.position_line()[0]), None, True)),
+                 (23, self.go_line), (10, lambda: (rng.choice(["stop", "ponderhit", "isready"]), None, True)),
+                 (7, lambda: (rng.choice(["uci", "debug on", "debug off", "printboard", "eval", "ucinewgame"]),
+                              ("startpos", []), True)),
+                 (7, lambda: ("setoption name Hash value %s" % rng.choice(HASH_VALUES), None, True)),
+                 (6, lambda: (rng.choice(["perft 1", "perft 2", "perft 3", "perft 9", "bench 1", "bench 20"]), None, True)),
+                 (10, lambda: (self.garbage(), None, True)), (10, lambda: (self.mutate(self.go_line()[0]), None, True))]
+        return rng.choices([make for _, make in kinds], [weight for weight, _ in kinds])[0]()
 
     def value(self, low, high):
         return self.rng.choice(EXTREMES) if self.rng.random() < 0.25 else self.rng.randint(low, high)
