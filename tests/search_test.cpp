@@ -345,7 +345,7 @@ TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
     for (const char* placement : {"8/8/8/3k4/4P3/8/8/4K3", "8/8/8/3k4/8/2N5/8/4K3", "8/8/8/3k4/8/8/B7/4K3",
                                   "8/8/8/3k4/8/8/8/3RK3", "8/8/8/3k4/8/8/8/Q3K3", "8/8/8/8/8/8/3k4/4K3",
                                   "7k/6P1/8/8/8/8/8/4K3"}) {
-        Board board = damagedBoard(placement);
+        Board board = fromFen(placement);
         compareWithFullOrdering(board, seed++);
     }
     testing::internal::GetCapturedStdout();
@@ -384,7 +384,7 @@ TEST_F(Search, KillerSlotsAndOrderingKeys) {
 }
 
 TEST_F(Search, KingCaptureOfADamagedPositionWinsAndIsReported) {
-    Board board = damagedBoard("4k3/2p5/8/8/8/8/5P2/4R1K1");
+    Board board = fromFen("4k3/2p5/8/8/8/8/5P2/4R1K1");
     testing::internal::CaptureStdout();
     EXPECT_EQ(orderingKey(board, "e1e8", 2), 128u);
     const std::string out = testing::internal::GetCapturedStdout();
@@ -399,7 +399,7 @@ TEST_F(Search, KingCaptureOfADamagedPositionWinsAndIsReported) {
     EXPECT_EQ(host.lines.back(), "e1e8 ");
     EXPECT_EQ(board.ply, 0);
     // A king is taken by a plain capture, never by a promotion.
-    board = damagedBoard("3k4/2P1k3/5P2/8/8/8/8/K7");
+    board = fromFen("3k4/2P1k3/5P2/8/8/8/8/K7");
     EXPECT_NE(findMove(board, "f6e7"), NO_MOVE);
     EXPECT_EQ(findMove(board, "c7d8q"), NO_MOVE);
 }
