@@ -5,17 +5,11 @@
 #include "board/gamemoves.h"
 #include "board/limits.h"
 #include "board/perft.h"
-#include "board_helpers.h"
 #include "eval/eval.h"
 #include "search/nodes.h"
 #include "unit_cases.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <climits>
-#include <fstream>
-#include <map>
 #include <set>
 
 namespace {

@@ -6,11 +6,6 @@
 #include "unit_cases.h"
 #include "variant.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <utility>
-
 namespace {
 
 // Selects a variant for one scope and restores ostrel64 afterwards.

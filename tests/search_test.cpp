@@ -2,7 +2,6 @@
 // nodes with what they store, exchange values and ordering keys, the table's
 // replacement rule, polls and budgets, killers, the move picker and the
 // principal variation, for both programs.
-#include "board_helpers.h"
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/pv.h"
@@ -10,12 +9,8 @@
 #include "unit_cases.h"
 #include "variant.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <iterator>
 #include <limits>
-#include <map>
 
 using namespace search_params;
 
@@ -77,23 +72,19 @@ protected:
         return score;
     }
 };
-template <class Fixture>
-class WithData : public Fixture, public ::testing::WithParamInterface<DataLine> {};
 
 // The ordering key orderMoves gives a move at this ply with this hash move.
-std::uint32_t orderingKey(const Board& board, const std::string& text, int ply = 1, Move hashMove = NO_MOVE) {
+std::uint32_t orderingKey(const Board& board, Move move, int ply = 1, Move hashMove = NO_MOVE) {
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
     orderMoves(board, list, count, hashMove, ply);
-    for (int i = 0; i < count; ++i)
-        if (moveToText(list[i], board) == text) return moveScore(list[i]);
-    ADD_FAILURE() << text << " not generated";
-    return 0;
+    const Move* found = std::find_if(list, list + count, [&](Move m) { return sameMove(m, move); });
+    EXPECT_NE(found, list + count) << "not generated";
+    return found == list + count ? 0 : moveScore(*found);
 }
 
-class RootSearch : public WithData<Search> {};
-TEST_P(RootSearch, FindsTheMoveAndScore) {
+DATA_TEST_F(Search, Search, RootSearch, "search.txt", FindsTheMoveAndScore) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 5u) << "expected: FEN ; moves ; depth ; score ; best [; draw note]";
     Board board = fromFen(fields[0], fields[1] == "-" ? "" : fields[1]);
@@ -120,7 +111,6 @@ TEST_P(RootSearch, FindsTheMoveAndScore) {
     EXPECT_EQ(host.draws, std::vector<std::string>(fields.size() > 5 ? depth : 0, "info string " + fields.back()));
     EXPECT_EQ(boardDifference(board, before), "");
 }
-INSTANTIATE_DATA_CASES(Search, RootSearch, "search.txt");
 
 // ostrel64 with ostrel32's search additions, and nothing else of ostrel32.
 const Variant& additionsAlone() {
@@ -129,8 +119,7 @@ const Variant& additionsAlone() {
     return variant;
 }
 
-class Node : public WithData<Search> {};
-TEST_P(Node, CallAndWhatFollows) {
+DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 4u) << "expected: FEN ; stored entry ; call ; facts [; FEN]";
     std::istringstream callText(fields[2]), storedText(fields[1]);
@@ -203,10 +192,8 @@ TEST_P(Node, CallAndWhatFollows) {
         return name == "score" ? std::to_string(number(value)) : value;
     });
 }
-INSTANTIATE_DATA_CASES(Search, Node, "search_nodes.txt");
 
-class MoveFacts : public DataCase {};
-TEST_P(MoveFacts, ExchangeOrderingKeyAndTacticalTest) {
+DATA_TEST(Search, MoveFacts, "search_moves.txt", ExchangeOrderingKeyAndTacticalTest) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 5u) << "expected: FEN ; move ; exchange ; key ; tactical [; printed]";
     Board board = fromFen(fields[0]);
@@ -214,36 +201,51 @@ TEST_P(MoveFacts, ExchangeOrderingKeyAndTacticalTest) {
     ASSERT_NE(move, NO_MOVE);
     if (fields[2] != "-") { EXPECT_EQ(staticExchange(board, move), std::stoi(fields[2])) << "exchange"; }
     testing::internal::CaptureStdout();
-    if (fields[3] != "-") { EXPECT_EQ(orderingKey(board, fields[1]), std::stoul(fields[3])) << "ordering key"; }
+    if (fields[3] != "-") { EXPECT_EQ(orderingKey(board, move), std::stoul(fields[3])) << "ordering key"; }
     std::string printed = testing::internal::GetCapturedStdout();
     if (!printed.empty()) printed = printed.substr(0, printed.find('\n')) + " / " + printed.substr(printed.rfind('\n', printed.size() - 2) + 1);
     EXPECT_EQ(printed, fields.size() > 5 ? fields[5] + "\n" : "") << "printed while ordering";
     board.makeMove(move);
     if (fields[4] != "-") { EXPECT_EQ(isTacticalMove(move, board), fields[4] == "yes") << "tactical"; }
 }
-INSTANTIATE_DATA_CASES(Search, MoveFacts, "search_moves.txt");
 
-// The stores of the data file are made in order, the table emptied where a
-// line says so; after each the slot must hold what the line says.
-TEST_F(Search, TableReplacementRule) {
+// The steps of the data file are taken in order; after each, the table's
+// slot, the killers or the ordering key must be what the line says.
+TEST_F(Search, TableKillersAndOrderingKeysRememberWhatTheyShould) {
+    const Board board = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
     const std::uint64_t a = 0x5A5A0011ULL, b = a + (std::uint64_t{1} << 40);
     ASSERT_EQ(&ttSlot(a), &ttSlot(b));
-    const std::map<std::string, std::int64_t> names = {
-        {"a", a}, {"b", b}, {"m1", makeMove(MOVE_QUIET, 12, 28)}, {"m2", makeMove(MOVE_CAPTURE, 5, 33, KNIGHT)},
-        {"none", NO_MOVE}, {"inf", INF}, {"-inf", -INF}, {"exact", BOUND_EXACT}, {"lower", BOUND_LOWER}, {"upper", BOUND_UPPER}};
-    for (const DataLine& line : readDataLines("tt_stores.txt")) {
+    const std::map<std::string, std::int64_t> names = {{"a", a}, {"b", b}, {"none", NO_MOVE}, {"inf", INF}, {"-inf", -INF},
+        {"exact", BOUND_EXACT}, {"lower", BOUND_LOWER}, {"upper", BOUND_UPPER}};
+    const auto value = [&](const std::string& word) -> std::int64_t {
+        if (names.count(word)) return names.at(word);
+        if (std::isdigit(word[0]) || word[0] == '-') return std::stoll(word);
+        const std::size_t plus = word.find('+');
+        return withScore(findMove(board, word.substr(0, plus)), plus == std::string::npos ? 0 : std::stoi(word.substr(plus + 1)));
+    };
+    for (const DataLine& line : readDataLines("search_memory.txt")) {
         SCOPED_TRACE(line.where);
-        std::vector<std::int64_t> v;
+        std::string kind = "store";
+        std::vector<std::int64_t> v, after;
         std::istringstream words(line.text);
         for (std::string word; words >> word;) {
             if (word == "empty") resetSearchMemory();
-            else if (word != ";") v.push_back(names.count(word) ? names.at(word) : std::stoll(word));
+            else if (word == "killer" || word == "key") kind = word;
+            else if (word != ";") v.push_back(value(word));
         }
-        ASSERT_EQ(v.size(), 11u) << "expected: [empty] key alpha beta move depth score ply ; key bound depth move";
-        ttStore(v[0], int(v[1]), int(v[2]), Move(v[3]), int(v[4]), int(v[5]), int(v[6]));
-        const TTEntry& slot = ttSlot(a);
-        EXPECT_EQ(std::vector<std::int64_t>({std::int64_t(slot.key), slot.bound, slot.depth, slot.move}),
-                  std::vector<std::int64_t>(v.begin() + 7, v.end()));
+        if (kind == "killer") {
+            storeKiller(Move(v[0]), int(v[1]));
+            after = {killerSlot};
+            if (v[1] < KILLER_PLIES) after.insert(after.end(), killerMoves[v[1]], killerMoves[v[1]] + KILLER_SLOTS);
+        } else if (kind == "key") {
+            after = {orderingKey(board, Move(v[0]), int(v[1]), Move(v[2]))};
+        } else {
+            ttStore(v[0], int(v[1]), int(v[2]), Move(v[3]), int(v[4]), int(v[5]), int(v[6]));
+            const TTEntry& slot = ttSlot(a);
+            after = {std::int64_t(slot.key), slot.bound, slot.depth, slot.move};
+        }
+        const std::size_t asked = kind == "store" ? 7 : kind == "key" ? 3 : 2;
+        EXPECT_EQ(after, std::vector<std::int64_t>(v.begin() + std::min(asked, v.size()), v.end()));
     }
     // Nothing is stored while the search is stopping.
     resetSearchMemory();
@@ -351,38 +353,6 @@ TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
         compareWithFullOrdering(board, seed++);
     }
     testing::internal::GetCapturedStdout();
-}
-
-TEST_F(Search, KillerSlotsAndOrderingKeys) {
-    const Move a = makeMove(MOVE_QUIET, 1, 18), b = makeMove(MOVE_QUIET, 6, 21), c = makeMove(MOVE_QUIET, 12, 28),
-               d = makeMove(MOVE_DOUBLE_PUSH, 11, 27), e = makeMove(MOVE_CASTLE_SHORT, 0, 0);
-    const auto killers = [](int ply) { return std::vector<Move>(killerMoves[ply], killerMoves[ply] + KILLER_SLOTS); };
-    // Empty slots after the current one fill first.
-    for (Move move : {a, b, c}) storeKiller(move, 5);
-    EXPECT_EQ(killerSlot, 0);
-    EXPECT_EQ(killers(5), (std::vector<Move>{c, a, b}));
-    // A move already there (whatever its ordering bits) changes nothing; with
-    // all three full, the current slot is overwritten and stays current.
-    storeKiller(withScore(a, 200), 5);
-    storeKiller(d, 5);
-    EXPECT_EQ(killerSlot, 0);
-    EXPECT_EQ(killers(5), (std::vector<Move>{d, a, b}));
-    // The slot index is shared by every ply; no rows beyond ply 63.
-    storeKiller(e, 6);
-    EXPECT_EQ(killerSlot, 1);
-    EXPECT_EQ(killerMoves[6][1], e);
-    storeKiller(a, KILLER_PLIES);
-    storeKiller(a, 1000);
-    EXPECT_EQ(killerSlot, 1);
-
-    // The hash move first, killers only at their own ply.
-    clearKillers();
-    const Board castle = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
-    storeKiller(withScore(findMove(castle, "h1h5"), 77), 3);
-    EXPECT_EQ(orderingKey(castle, "e1g1", 1, findMove(castle, "e1g1")), 255u);
-    EXPECT_EQ(orderingKey(castle, "h1h5", 3), 99u);
-    EXPECT_EQ(orderingKey(castle, "h1h5", 4), 50u);
-    EXPECT_EQ(orderingKey(castle, "h1h5", 3, findMove(castle, "h1h5")), 255u);
 }
 
 // The variation from a position and a best move, each move followed by a

@@ -4,11 +4,14 @@
 #pragma once
 
 #include "board/board.h"
+#include "board_helpers.h"
 #include "data_lines.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <unordered_set>
@@ -84,14 +87,13 @@ inline void expectFacts(const std::string& facts, const FoundFact& found, const 
 }
 
 // One test per line of a file under tests/data/, named after the line:
-// DATA_TEST(Group, Suite, "file.txt", Name) { ... GetParam().text ... }
-using DataCase = ::testing::TestWithParam<DataLine>;
+// DATA_TEST(Group, Suite, "file.txt", Name) { ... GetParam().text ... }, or
+// DATA_TEST_F with a fixture first.
 inline std::string lineName(const ::testing::TestParamInfo<DataLine>& info) {
     return "line" + info.param.where.substr(info.param.where.rfind(':') + 1);
 }
-#define INSTANTIATE_DATA_CASES(group, suite, file) \
-    INSTANTIATE_TEST_SUITE_P(group, suite, ::testing::ValuesIn(readDataLines(file)), lineName)
-#define DATA_TEST(group, suite, file, name) \
-    class suite : public DataCase {};       \
-    INSTANTIATE_DATA_CASES(group, suite, file); \
+#define DATA_TEST_F(fixture, group, suite, file, name)                                       \
+    class suite : public fixture, public ::testing::WithParamInterface<DataLine> {};        \
+    INSTANTIATE_TEST_SUITE_P(group, suite, ::testing::ValuesIn(readDataLines(file)), lineName); \
     TEST_P(suite, name)
+#define DATA_TEST(group, suite, file, name) DATA_TEST_F(::testing::Test, group, suite, file, name)
