@@ -1,7 +1,7 @@
-// Search: root searches to their move and score, single calls of the search
-// nodes with what they store, exchange values and ordering keys, the table's
-// replacement rule, polls and budgets, killers, the move picker and the
-// principal variation, for both programs.
+// Search: root searches and single calls of the search nodes with what they
+// leave behind (the table, killers, the principal variation), exchange values
+// and ordering keys, the table's replacement rule and size, polls and budgets,
+// the move picker, for both programs.
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/pv.h"
@@ -18,31 +18,27 @@ namespace {
 
 constexpr std::uint64_t NEVER = std::numeric_limits<std::uint64_t>::max();
 constexpr int INF = ROOT_INFINITY;
-const std::string START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
-// Stops the search once the node count reaches stopAtNodes; records the polls
-// and the reported lines and draw notes.
+// Stops the search once the node count reaches stopAtNodes; records the polls,
+// the first move of each line reported and the draw notes.
 struct TestHost final : SearchHost {
     std::uint64_t stopAtNodes = NEVER;
     int inputPolls = 0, deadlineChecks = 0;
-    std::vector<std::string> draws, lines;
+    std::vector<std::string> draws, firstMoves;
 
     bool checkInputAndClock(bool betweenIterations) override {
         EXPECT_FALSE(betweenIterations);
         return ++inputPolls, nodeCount >= stopAtNodes;
     }
     bool deadlinePassed() override { return ++deadlineChecks, nodeCount >= stopAtNodes; }
-    void reportBestLine(const SearchInfo& info) override {
-        std::string text;
-        for (int i = 0; i < info.lineLength; ++i) text += moveToText(info.line[i], Colour((info.mover + i) % 2)) + " ";
-        lines.push_back(text);
-    }
+    void reportBestLine(const SearchInfo& info) override { firstMoves.push_back(moveToText(info.line[0], info.mover)); }
     void reportRootDraw(const char* text) override { draws.emplace_back(text); }
 };
 
 class Search : public ::testing::Test {
 protected:
     TestHost host;
+    Move best = NO_MOVE;
     void SetUp() override {
         reset(ostrel64Variant);
         setSearchHost(&host);
@@ -61,14 +57,14 @@ protected:
         nodeCount = 0;
         searchNodeLimit = NEVER;
     }
-    // Iterative deepening to a fixed depth, as the driver runs it.
-    static int searchTo(Board& board, int depth, Move* best = nullptr) {
-        Move move = NO_MOVE, ponder = NO_MOVE;
+    // Iterative deepening to a fixed depth, as the driver runs it; the move to play is left in `best`.
+    int searchTo(Board& board, int depth) {
+        Move ponder = NO_MOVE;
+        best = NO_MOVE;
         stopSearch = false;
         nodeCount = 0;
         int score = 0;
-        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, move, ponder, 0);
-        if (best) *best = move;
+        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, best, ponder, 0);
         return score;
     }
 };
@@ -93,16 +89,13 @@ const Variant& additionsAlone() {
 
 DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
-    ASSERT_GE(fields.size(), 4u) << "expected: FEN ; stored entry ; call ; facts [; FEN]";
-    std::istringstream callText(fields[2]), storedText(fields[1]);
-    std::vector<std::string> call{std::istream_iterator<std::string>(callText), {}},
-        stored{std::istream_iterator<std::string>(storedText), {}};
+    ASSERT_GE(fields.size(), 4u) << "expected: FEN ; stored entries ; call ; facts [; FEN]";
+    std::istringstream callText(fields[2]);
+    std::vector<std::string> call{std::istream_iterator<std::string>(callText), {}};
     const std::map<std::string, const Variant*> programs = {
         {"ostrel64", &ostrel64Variant}, {"ostrel32", &ostrel32Variant}, {"additions", &additionsAlone()}};
     const std::string program = programs.count(call[0]) ? call[0] : "ostrel64";
     if (programs.count(call[0])) call.erase(call.begin());
-    const bool behindNull = stored[0] == "null";
-    if (behindNull) stored.erase(stored.begin());
     int eval = 0;
     const auto number = [&](const std::string& word) {
         if (word.find("inf") != std::string::npos) return word[0] == '-' ? -INF : INF;
@@ -120,40 +113,50 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         }
         const Board before = board;
         eval = sideToMoveEvaluation(board);
-        if (behindNull) board.makeNullMove();
-        if (stored.size() == 6)
-            ttStore(board.hashKey(), number(stored[4]), number(stored[5]), findMove(board, stored[0]), std::stoi(stored[1]),
-                    std::stoi(stored[2]), std::stoi(stored[3]));
-        if (behindNull) board.unmakeNullMove();
+        // Each entry belongs to the position after the moves or passes before
+        // its last six words; its move may be one of the root's instead.
+        std::istringstream entries(fields[1]);
+        for (std::string entry; std::getline(entries, entry, ',');) {
+            std::istringstream entryText(entry);
+            const std::vector<std::string> w{std::istream_iterator<std::string>(entryText), {}};
+            const std::size_t n = w.size();
+            Board there = board;
+            for (std::size_t i = 0; i + 6 < n; ++i) {
+                if (w[i] == "null") there.makeNullMove();
+                else there.makeMove(findMove(there, w[i]));
+            }
+            if (n < 6) continue;
+            const Move own = findMove(there, w[n - 6]);
+            ttStore(there.hashKey(), number(w[n - 2]), number(w[n - 1]), own != NO_MOVE ? own : findMove(board, w[n - 6]),
+                    std::stoi(w[n - 5]), std::stoi(w[n - 4]), std::stoi(w[n - 3]));
+        }
         std::vector<int> a;
-        for (std::size_t i = 1; i < call.size(); ++i) a.push_back(number(call[i]));
+        for (std::size_t i = 1; i < call.size(); ++i) a.push_back(call[0] == "pv" ? 0 : number(call[i]));
         std::map<std::string, std::string> left;
-        Move best = NO_MOVE;
         testing::internal::CaptureStdout();  // what a damaged position makes the ordering print
         if (call[0] == "root" && fields[3].find("shallower") != std::string::npos)
             left["shallower"] = searchTo(board, a[0] - 1) < MATE_BOUND ? "nomate" : "mate";
-        host.lines.clear();
+        host.firstMoves.clear();
         host.draws.clear();
+        best = NO_MOVE;
+        PrincipalVariation pv;
         nodeCount = 0;
         const int score = call[0] == "qs" ? quiesce(board, a[0], a[1], a[2], a[3])
                           : call[0] == "ab" ? alphaBeta(board, a[0], a[1], a[2], a[3], a[4], a[5])
-                          : call[0] == "root" ? searchTo(board, a[0], &best) : 0;
+                          : call[0] == "root" ? searchTo(board, a[0]) : 0;
+        if (call[0] == "pv") principalVariation(board, findMove(board, call[1]), pv);
         testing::internal::GetCapturedStdout();
         left["score"] = std::to_string(score);
         left["nodes"] = std::to_string(nodeCount);
         left["checkmated"] = isCheckmated(board) ? "yes" : "no";
         left["best"] = best == NO_MOVE ? "" : moveToText(best, board);
-        left["reports"] = std::to_string(host.lines.size());
-        const std::string line = host.lines.empty() ? "" : host.lines.back();
-        EXPECT_EQ(line.substr(0, line.find(' ')), left["best"]) << "the last line reported begins with the best move";
-        left["draws"] = std::to_string(host.draws.size());
-        if (fields[3].find("draws=") == std::string::npos) {
-            EXPECT_EQ(left["draws"], "0") << "a draw note";
-        }
-        for (std::string note : host.draws) {
-            std::replace(note.begin(), note.end(), ' ', '_');
-            left["draw"] = note;
-        }
+        left["reports"] = std::to_string(host.firstMoves.size());
+        EXPECT_EQ(host.firstMoves.empty() ? "" : host.firstMoves.back(), left["best"]) << "the last line's first move";
+        left["draws"] = std::to_string(host.draws.size()) + (host.draws.empty() ? "" : " " + host.draws.back());
+        std::replace(left["draws"].begin(), left["draws"].end(), ' ', '_');
+        for (int i = 0; i < pv.length; ++i)
+            left["line"] += (i ? "," : "") + moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2));
+        left["ponder"] = moveToText(pv.ponder, opponent(board.sideToMove));
         EXPECT_EQ(boardDifference(board, before), "") << "after the call";
         if (const TTEntry& entry = ttSlot(board.hashKey()); ttMatches(entry, board.hashKey())) {
             left["bound"] = entry.bound == BOUND_EXACT ? "exact" : entry.bound == BOUND_LOWER ? "lower" : "upper";
@@ -174,7 +177,7 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         EXPECT_EQ(same["score"], found["score"]) << "the same call on " << fields[4];
         EXPECT_EQ(same["nodes"], found["nodes"]) << "the same call on " << fields[4];
     }
-    expectFacts(fields[3], [&](const std::string& name) {
+    expectFacts(fields[3] + (fields[3].find("draws=") == std::string::npos ? " draws=0" : ""), [&](const std::string& name) {
         if (name.rfind("reply:", 0) != 0) return found[name];
         // The depth of the entry the table holds after that move, -1 for none.
         const Board after = fromFen(fields[0], name.substr(6));
@@ -264,8 +267,7 @@ TEST_F(Search, StopNodeBudgetAndPolls) {
     // The node budget stops the search on its own, with a move to play.
     host.stopAtNodes = NEVER;
     searchNodeLimit = 5000;
-    Move best = NO_MOVE;
-    searchTo(board, 12, &best);
+    searchTo(board, 12);
     EXPECT_TRUE(stopSearch && nodeCount >= 5000u && nodeCount < 5000u + 1024) << nodeCount;
     EXPECT_NE(best, NO_MOVE);
     // The input is polled only when the low 16 bits of the count are all ones;
@@ -348,50 +350,6 @@ TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
         compareWithFullOrdering(board, seed++);
     }
     testing::internal::GetCapturedStdout();
-}
-
-// The variation from a position and a best move, each move followed by a
-// space, then the move to ponder on; the walk leaves the board and the node count.
-std::string variation(Board& board, Move best) {
-    PrincipalVariation pv;
-    const Board before = board;
-    nodeCount = 100;
-    principalVariation(board, best, pv);
-    EXPECT_EQ(nodeCount, 100u);
-    EXPECT_EQ(boardDifference(board, before), "");
-    std::string text;
-    for (int i = 0; i < pv.length; ++i) text += moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2)) + " ";
-    return text + "ponder " + moveToText(pv.ponder, opponent(board.sideToMove));
-}
-
-TEST_F(Search, PrincipalVariationIsLegalStartsWithTheBestMoveAndStopsAtARepetition) {
-    // Exact entries round a cycle of knight moves, which the game has gone round once.
-    Board game;
-    Move moves[4];
-    for (int i = 0; i < 4; ++i) {
-        moves[i] = findMove(game, std::vector<std::string>{"g1f3", "g8f6", "f3g1", "f6g8"}[i]);
-        ttStore(game.hashKey(), -INF, INF, moves[i], 4, 30, 0);
-        game.makeMove(moves[i]);
-    }
-    // From a fresh game the cycle is shown up to the move that repeats the root, once.
-    Board start;
-    EXPECT_EQ(variation(start, moves[0]), "g1f3 g8f6 f3g1 f6g8 ponder g8f6");
-    // In the game a repetition ends the line at once, but the table's legal reply
-    // is still the move to ponder on; the line follows the best move, not the
-    // root's entry.
-    EXPECT_EQ(variation(game, moves[0]), "g1f3 ponder g8f6");
-    EXPECT_EQ(variation(game, findMove(game, "e2e4")), "e2e4 ponder ");
-    // Entries not legal where they are met (another position's, through a key
-    // collision) end the line and are never pondered on: a White move where
-    // Black is to move, the move of a pinned rook; a bound is no line either.
-    ttStore(fromFen(START, "g1f3").hashKey(), -INF, INF, findMove(start, "e2e4"), 4, 30, 0);
-    EXPECT_EQ(variation(start, moves[0]), "g1f3 ponder ");
-    Board pinned = fromFen("4k3/4r3/8/8/8/8/4R3/K7 w - - 0 1");
-    const Board after = fromFen("4k3/4r3/8/8/8/8/4R3/K7 w - - 0 1", "a1b1");
-    ttStore(after.hashKey(), -INF, INF, findMove(after, "e7a7"), 4, 30, 0);
-    EXPECT_EQ(variation(pinned, findMove(pinned, "a1b1")), "a1b1 ponder ");
-    ttStore(after.hashKey(), 0, 10, findMove(after, "e8d8"), 4, 30, 3);
-    EXPECT_EQ(variation(pinned, findMove(pinned, "a1b1")), "a1b1 ponder ");
 }
 
 TEST_F(Search, InternalDeepeningOfOstrel32) {
