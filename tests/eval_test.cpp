@@ -134,14 +134,12 @@ TEST(Evaluation, PawnRaceScoresPastTheTable) {
     EXPECT_NO_THROW(EXPECT_EQ(getUnstoppablePasserScore(5, 5), 0));
 }
 
-// Over the positions near the perft positions, in each program: the colour
-// mirror's value is the negated value wherever the rules are symmetric, and
-// the pawn term is what recomputation without the cache gives, at the
-// position's phase and at 0 for the king terms. The cache is at full size and
-// shrunk to one and two slots (every structure then fights for the same
-// entries), and asked twice (the second call hits what the first stored).
-// The walk runs for ostrel64, then for ostrel32, whose term differs for the
-// same pawns, over what the first walk left in the cache.
+// Near the perft positions, in each program (ostrel32's pawn term differs for
+// the same pawns, and its walk meets what ostrel64's left in the cache): the
+// colour mirror's value is the negated one where the rules are symmetric, and
+// the pawn term, at the position's phase and at 0, is what recomputation
+// gives with the cache at full size and at one and two slots (where every
+// structure fights for the same entries), asked twice (to hit what was stored).
 TEST(Evaluation, ColourMirrorAndPawnCacheOverManyPositions) {
     for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant}) {
         VariantScope scope(*variant);

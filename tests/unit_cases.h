@@ -69,9 +69,8 @@ inline int walkPerftPositions(int depth, const std::function<void(Board&)>& visi
 }
 
 // Checks the facts a case names, each "name=value" (or one of several values
-// split by '|'), or for numbers
-// "name<value" and "name>value". `found` gives what the test found under a
-// name; `meaning`, where given, turns a value as written into such a text.
+// split by '|'), or for numbers "name<value" and "name>value". `found` gives
+// what the test found under a name; `meaning` turns a value as written into such a text.
 using FoundFact = std::function<std::string(const std::string& name)>;
 using FactMeaning = std::function<std::string(const std::string& name, const std::string& value)>;
 inline void expectFacts(const std::string& facts, const FoundFact& found, const FactMeaning& meaning = nullptr) {
