@@ -131,16 +131,25 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
                     std::stoi(w[n - 5]), std::stoi(w[n - 4]), std::stoi(w[n - 3]));
         }
         std::vector<int> a;
-        for (std::size_t i = 1; i < call.size(); ++i) a.push_back(call[0] == "pv" ? 0 : number(call[i]));
+        std::map<std::string, std::uint64_t> option;
+        for (std::size_t i = 1; i < call.size(); ++i) {
+            const std::size_t eq = call[i].find('=');
+            if (eq != std::string::npos) option[call[i].substr(0, eq)] = std::stoull(call[i].substr(eq + 1), nullptr, 0);
+            else a.push_back(call[0] == "pv" ? 0 : number(call[i]));
+        }
         std::map<std::string, std::string> left;
         testing::internal::CaptureStdout();  // what a damaged position makes the ordering print
         if (call[0] == "root" && fields[3].find("shallower") != std::string::npos)
             left["shallower"] = searchTo(board, a[0] - 1) < MATE_BOUND ? "nomate" : "mate";
         host.firstMoves.clear();
         host.draws.clear();
+        host.inputPolls = host.deadlineChecks = 0;
+        host.stopAtNodes = option.count("stopAt") ? option["stopAt"] : NEVER;
+        searchNodeLimit = option.count("budget") ? option["budget"] : NEVER;
+        stopSearch = option["stopping"];
+        nodeCount = option["count"];
         best = NO_MOVE;
         PrincipalVariation pv;
-        nodeCount = 0;
         const int score = call[0] == "qs" ? quiesce(board, a[0], a[1], a[2], a[3])
                           : call[0] == "ab" ? alphaBeta(board, a[0], a[1], a[2], a[3], a[4], a[5])
                           : call[0] == "root" ? searchTo(board, a[0]) : 0;
@@ -149,6 +158,9 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         left["score"] = std::to_string(score);
         left["nodes"] = std::to_string(nodeCount);
         left["checkmated"] = isCheckmated(board) ? "yes" : "no";
+        left["stopped"] = stopSearch ? "yes" : "no";
+        left["polls"] = std::to_string(host.inputPolls);
+        left["deadlines"] = std::to_string(host.deadlineChecks);
         left["best"] = best == NO_MOVE ? "" : moveToText(best, board);
         left["reports"] = std::to_string(host.firstMoves.size());
         EXPECT_EQ(host.firstMoves.empty() ? "" : host.firstMoves.back(), left["best"]) << "the last line's first move";
@@ -244,39 +256,6 @@ TEST_F(Search, TableKillersAndOrderingKeysRememberWhatTheyShould) {
         }
         const std::size_t asked = kind == "store" ? 7 : kind == "key" ? 3 : 2;
         EXPECT_EQ(after, std::vector<std::int64_t>(v.begin() + std::min(asked, v.size()), v.end()));
-    }
-}
-
-TEST_F(Search, StopNodeBudgetAndPolls) {
-    // Told to stop, everything unwinds and the board comes back; every further
-    // node returns at once. The deadline is asked once per 1024 made moves.
-    const Board middlegame = fromFen("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");
-    Board board = middlegame;
-    host.stopAtNodes = 3000;
-    searchTo(board, 12);
-    EXPECT_TRUE(stopSearch && nodeCount < 3000u + 2 * 1024) << nodeCount;
-    EXPECT_EQ(boardDifference(board, middlegame), "");
-    const std::uint64_t before = nodeCount;
-    EXPECT_EQ(alphaBeta(board, 5, 1, -7, 7, false, 0), -7);
-    EXPECT_EQ(nodeCount, before);
-    // The node budget stops the search on its own, with a move to play.
-    host.stopAtNodes = NEVER;
-    searchNodeLimit = 5000;
-    searchTo(board, 12);
-    EXPECT_TRUE(stopSearch && nodeCount >= 5000u && nodeCount < 5000u + 1024) << nodeCount;
-    EXPECT_NE(best, NO_MOVE);
-    // The input is polled only when the low 16 bits of the count are all ones;
-    // the deadline is asked on the first node of a new block.
-    reset(ostrel64Variant);
-    alphaBeta(board, 0, 1, -20, 20, false, 1);
-    host.inputPolls = host.deadlineChecks = 0;
-    host.stopAtNodes = 0;
-    for (const std::uint64_t count : {0x2FFFEULL, 0x2FFFFULL}) {
-        stopSearch = false;
-        nodeCount = count;
-        EXPECT_EQ(alphaBeta(board, 3, 1, -20, 20, false, 1), -20);
-        EXPECT_EQ(host.inputPolls, count == 0x2FFFF);
-        EXPECT_EQ(host.deadlineChecks, 1);
     }
 }
 
