@@ -69,9 +69,7 @@ DATA_TEST(BoardAndMoves, GameLine, "game_lines.txt", ReachesThePositionExpected)
         {"ply", std::to_string(board.ply)}, {"side", board.sideToMove == BLACK ? "b" : "w"},
         {"key", std::to_string(board.hashKey())}};
     expectFacts(fields[2], [&](const std::string& name) { return found.count(name) ? found.at(name) : "unknown"; });
-    if (fields.size() > 3) {
-        EXPECT_EQ(board.hashKey(), fromFen(fields[3]).hashKey()) << "not the position of " << fields[3];
-    }
+    if (fields.size() > 3) { EXPECT_EQ(board.hashKey(), fromFen(fields[3]).hashKey()) << "not the position of " << fields[3]; }
     EXPECT_EQ(incrementalDifference(board), "");
 }
 
@@ -95,12 +93,9 @@ DATA_TEST(BoardAndMoves, Moves, "moves.txt", GeneratedInOrderPrintedAndCounted) 
     for (std::size_t i = 0; i < run.size(); ++i) printMove(list[at - texts.begin() + i]);
     std::string printed = testing::internal::GetCapturedStdout();
     std::replace(printed.begin(), printed.end(), '\n', ' ');
-    if (fields[2] != "-") {
-        EXPECT_EQ(printed, fields[2] + " ");
-    }
-    if (fields.size() > 3) {
-        EXPECT_EQ(std::to_string(count) + " " + std::to_string(perft(board, 1)), fields[3]) << "generated and legal moves";
-    }
+    if (fields[2] != "-") { EXPECT_EQ(printed, fields[2] + " "); }
+    const std::string counts = std::to_string(count) + " " + std::to_string(perft(board, 1));
+    if (fields.size() > 3) { EXPECT_EQ(counts, fields[3]) << "generated and legal moves"; }
 }
 
 TEST(BoardAndMoves, EveryMoveMadeAndTakenBackRestoresTheBoard) {

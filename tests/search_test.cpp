@@ -99,7 +99,8 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
     int eval = 0;
     const auto number = [&](const std::string& word) {
         if (word.find("inf") != std::string::npos) return word[0] == '-' ? -INF : INF;
-        if (word.find("mate") != std::string::npos) return (word[0] == '-' ? -1 : 1) * (MATE_SCORE - std::stoi(word.substr(word.find("mate") + 4)));
+        const std::size_t mate = word.find("mate");
+        if (mate != std::string::npos) return (word[0] == '-' ? -1 : 1) * (MATE_SCORE - std::stoi(word.substr(mate + 4)));
         return word.rfind("eval", 0) ? std::stoi(word) : eval + (word.size() > 4 ? std::stoi(word.substr(4)) : 0);
     };
     // What the call leaves behind on a position in a program ("" for none).
@@ -137,10 +138,9 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
             if (eq != std::string::npos) option[call[i].substr(0, eq)] = std::stoull(call[i].substr(eq + 1), nullptr, 0);
             else a.push_back(call[0] == "pv" ? 0 : number(call[i]));
         }
-        std::map<std::string, std::string> left;
         testing::internal::CaptureStdout();  // what a damaged position makes the ordering print
-        if (call[0] == "root" && fields[3].find("shallower") != std::string::npos)
-            left["shallower"] = searchTo(board, a[0] - 1) < MATE_BOUND ? "nomate" : "mate";
+        const bool mateSooner = call[0] == "root" && fields[3].find("shallower") != std::string::npos &&
+                                searchTo(board, a[0] - 1) >= MATE_BOUND;
         host.firstMoves.clear();
         host.draws.clear();
         host.inputPolls = host.deadlineChecks = 0;
@@ -155,14 +155,11 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
                           : call[0] == "root" ? searchTo(board, a[0]) : 0;
         if (call[0] == "pv") principalVariation(board, findMove(board, call[1]), pv);
         testing::internal::GetCapturedStdout();
-        left["score"] = std::to_string(score);
-        left["nodes"] = std::to_string(nodeCount);
-        left["checkmated"] = isCheckmated(board) ? "yes" : "no";
-        left["stopped"] = stopSearch ? "yes" : "no";
-        left["polls"] = std::to_string(host.inputPolls);
-        left["deadlines"] = std::to_string(host.deadlineChecks);
-        left["best"] = best == NO_MOVE ? "" : moveToText(best, board);
-        left["reports"] = std::to_string(host.firstMoves.size());
+        std::map<std::string, std::string> left = {{"score", std::to_string(score)}, {"nodes", std::to_string(nodeCount)},
+            {"checkmated", isCheckmated(board) ? "yes" : "no"}, {"stopped", stopSearch ? "yes" : "no"},
+            {"polls", std::to_string(host.inputPolls)}, {"deadlines", std::to_string(host.deadlineChecks)},
+            {"best", best == NO_MOVE ? "" : moveToText(best, board)}, {"reports", std::to_string(host.firstMoves.size())},
+            {"shallower", mateSooner ? "mate" : "nomate"}};
         EXPECT_EQ(host.firstMoves.empty() ? "" : host.firstMoves.back(), left["best"]) << "the last line's first move";
         left["draws"] = std::to_string(host.draws.size()) + (host.draws.empty() ? "" : " " + host.draws.back());
         std::replace(left["draws"].begin(), left["draws"].end(), ' ', '_');
@@ -286,7 +283,7 @@ TEST_F(Search, TableSizesAndAResizeThatCannotAllocate) {
 // too, which may or may not be in the list); that ordering runs by key, then
 // by the whole word.
 void compareWithFullOrdering(Board& board, int seed) {
-    Move generated[MAX_MOVES], ordered[MAX_MOVES], picked[MAX_MOVES];
+    Move generated[MAX_MOVES];
     int count = 0;
     board.generateMoves(generated, count);
     const int ply = 7;
@@ -295,10 +292,9 @@ void compareWithFullOrdering(Board& board, int seed) {
         const Move stale = killerMoves[ply][0];
         for (int slot = 0; slot < KILLER_SLOTS; ++slot) killerMoves[ply][slot] = generated[(seed * 7 + slot * 5) % count];
         if (scenario == 1) killerMoves[ply][2] = stale;
-        std::copy(generated, generated + count, ordered);
-        std::copy(generated, generated + count, picked);
-        orderMoves(board, ordered, count, hashMove, ply);
-        MovePicker picker(board, picked, count, hashMove, ply);
+        std::vector<Move> ordered(generated, generated + count), picked = ordered;
+        orderMoves(board, ordered.data(), count, hashMove, ply);
+        MovePicker picker(board, picked.data(), count, hashMove, ply);
         int n = 0;
         for (Move move; picker.next(move); ++n) {
             ASSERT_LT(n, count);
