@@ -71,16 +71,15 @@ inline int walkPerftPositions(int depth, const std::function<void(Board&)>& visi
 // Checks the facts a case names, each "name=value" (or one of several values
 // split by '|'), or for numbers "name<value" and "name>value". `found` gives
 // what the test found under a name; `meaning` turns a value as written into such a text.
-using FoundFact = std::function<std::string(const std::string& name)>;
-using FactMeaning = std::function<std::string(const std::string& name, const std::string& value)>;
-inline void expectFacts(const std::string& facts, const FoundFact& found, const FactMeaning& meaning = nullptr) {
+inline void expectFacts(const std::string& facts, const std::function<std::string(const std::string& name)>& found,
+                        const std::function<std::string(const std::string& name, const std::string& value)>& meaning = {}) {
     std::istringstream words(facts);
     for (std::string fact; words >> fact;) {
         const std::size_t op = fact.find_first_of("=<>");
         ASSERT_NE(op, std::string::npos) << "not a fact: " << fact;
         const std::string name = fact.substr(0, op), have = found(name);
         const std::string want = meaning ? meaning(name, fact.substr(op + 1)) : fact.substr(op + 1);
-        if (fact[op] == '=') EXPECT_NE(("|" + want + "|").find("|" + have + "|"), std::string::npos) << fact << ", found " << have;
+        if (fact[op] == '=') EXPECT_TRUE(("|" + want + "|").find("|" + have + "|") != std::string::npos) << fact << ", found " << have;
         else EXPECT_TRUE(fact[op] == '<' ? std::stoll(have) < std::stoll(want) : std::stoll(have) > std::stoll(want))
             << fact << ", found " << have;
     }
