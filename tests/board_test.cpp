@@ -5,25 +5,18 @@
 #include "board/gamemoves.h"
 #include "board/limits.h"
 #include "board/perft.h"
-#include "board_helpers.h"
 #include "eval/eval.h"
 #include "search/nodes.h"
 #include "unit_cases.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <climits>
-#include <fstream>
 #include <set>
-#include <string_view>
 
 namespace {
 
 const std::string START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
-class Perft : public DataCase {};
-TEST_P(Perft, LeafCountsMatchTheReference) {
+DATA_TEST(BoardAndMoves, Perft, "perft.epd", LeafCountsMatchTheReference) {
     // Depths whose counts stay below 300,000; scripts/perft-deep.sh runs the rest.
     const std::string fen = GetParam().text.substr(0, GetParam().text.find(';'));
     Board board = fromFen(fen);
@@ -35,10 +28,8 @@ TEST_P(Perft, LeafCountsMatchTheReference) {
     EXPECT_GE(checked, 3);
     EXPECT_EQ(boardDifference(board, fromFen(fen)), "");
 }
-INSTANTIATE_DATA_CASES(BoardAndMoves, Perft, "perft.epd");
 
-class RejectedFen : public DataCase {};
-TEST_P(RejectedFen, IsRefusedAndTheGameLineKept) {
+DATA_TEST(BoardAndMoves, RejectedFen, "fen_rejected.txt", IsRefusedAndTheGameLineKept) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     Board board = fromFen(START_FEN, "e2e4 c7c5 g1f3");
     const Board before = board;
@@ -50,13 +41,11 @@ TEST_P(RejectedFen, IsRefusedAndTheGameLineKept) {
     }
     EXPECT_EQ(boardDifference(board, before), "");
 }
-INSTANTIATE_DATA_CASES(BoardAndMoves, RejectedFen, "fen_rejected.txt");
 
-class GameLine : public DataCase {};
-TEST_P(GameLine, ReachesThePositionExpected) {
+DATA_TEST(BoardAndMoves, GameLine, "game_lines.txt", ReachesThePositionExpected) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 3u) << "expected: FEN ; moves ; facts [; FEN]";
-    Board board = fromFen(fields[0]);
+    Board board = fields[0] == "startpos" ? Board() : fromFen(fields[0]);
     std::istringstream words(fields[1]);
     for (std::string word; words >> word;) {
         const Board before = board;
@@ -71,28 +60,20 @@ TEST_P(GameLine, ReachesThePositionExpected) {
             ASSERT_TRUE(playMoveText(board, word)) << word;
         }
     }
-    std::istringstream facts(fields[2]);
-    for (std::string fact; facts >> fact;) {
-        SCOPED_TRACE(fact);
-        const std::string name = fact.substr(0, fact.find('=')), value = fact.substr(fact.find('=') + 1);
-        int rights = 0;
-        for (char letter : value) rights |= std::string_view("KQkq").find(letter) < 4 ? 1 << std::string_view("KQkq").find(letter) : 0;
-        if (name == "rights") EXPECT_EQ(board.current().ooStatus, rights);
-        else if (name == "ep") EXPECT_EQ(board.current().epSquare, value == "-" ? NO_SQUARE : sq(value));
-        else if (name == "rule50") EXPECT_EQ(board.current().rule50, std::stoul(value));
-        else if (name == "ply") EXPECT_EQ(board.ply, std::stoi(value));
-        else if (name == "side") EXPECT_EQ(board.sideToMove, value == "b" ? BLACK : WHITE);
-        else ADD_FAILURE() << "unknown fact";
-    }
-    if (fields.size() > 3) {
-        EXPECT_EQ(board.hashKey(), fromFen(fields[3]).hashKey()) << "not the position of " << fields[3];
-    }
+    const HistoryEntry& now = board.current();
+    std::string rights;
+    for (int right = 0; right < 4; ++right)
+        if (now.ooStatus >> right & 1) rights += "KQkq"[right];
+    const std::map<std::string, std::string> found = {{"rights", rights.empty() ? "-" : rights},
+        {"ep", now.epSquare == NO_SQUARE ? "-" : squareName[now.epSquare]}, {"rule50", std::to_string(now.rule50)},
+        {"ply", std::to_string(board.ply)}, {"side", board.sideToMove == BLACK ? "b" : "w"},
+        {"key", std::to_string(board.hashKey())}};
+    expectFacts(fields[2], [&](const std::string& name) { return found.count(name) ? found.at(name) : "unknown"; });
+    if (fields.size() > 3) { EXPECT_EQ(board.hashKey(), fromFen(fields[3]).hashKey()) << "not the position of " << fields[3]; }
     EXPECT_EQ(incrementalDifference(board), "");
 }
-INSTANTIATE_DATA_CASES(BoardAndMoves, GameLine, "game_lines.txt");
 
-class Moves : public DataCase {};
-TEST_P(Moves, GeneratedInOrderPrintedAndCounted) {
+DATA_TEST(BoardAndMoves, Moves, "moves.txt", GeneratedInOrderPrintedAndCounted) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 3u) << "expected: FEN ; moves in order ; their prints [; generated legal]";
     Board board = fromFen(fields[0]);
@@ -112,14 +93,10 @@ TEST_P(Moves, GeneratedInOrderPrintedAndCounted) {
     for (std::size_t i = 0; i < run.size(); ++i) printMove(list[at - texts.begin() + i]);
     std::string printed = testing::internal::GetCapturedStdout();
     std::replace(printed.begin(), printed.end(), '\n', ' ');
-    if (fields[2] != "-") {
-        EXPECT_EQ(printed, fields[2] + " ");
-    }
-    if (fields.size() > 3) {
-        EXPECT_EQ(std::to_string(count) + " " + std::to_string(perft(board, 1)), fields[3]) << "generated and legal moves";
-    }
+    if (fields[2] != "-") { EXPECT_EQ(printed, fields[2] + " "); }
+    const std::string counts = std::to_string(count) + " " + std::to_string(perft(board, 1));
+    if (fields.size() > 3) { EXPECT_EQ(counts, fields[3]) << "generated and legal moves"; }
 }
-INSTANTIATE_DATA_CASES(BoardAndMoves, Moves, "moves.txt");
 
 TEST(BoardAndMoves, EveryMoveMadeAndTakenBackRestoresTheBoard) {
     std::set<std::uint32_t> kindsMade;
@@ -170,69 +147,45 @@ TEST(BoardAndMoves, MoveListBoundFollowsFromTheMen) {
     EXPECT_GE(MAX_MOVES, MOST_PSEUDO_LEGAL_MOVES);
 }
 
-// Plays a long game; after every ply the kept history must be the tail of the
-// whole game's record and hold the current reversible stretch up to the
-// bound, and the search must count every repetition it holds.
-struct LongGame {
-    Board board;
-    std::vector<HistoryEntry> record;
-    int compactions = 0, cycles = 0;
-
-    explicit LongGame(const std::string& fen) : board(fromFen(fen)), record{board.history[0]} {}
-
-    void play(const std::string& word) {
-        const int plyBefore = board.ply;
-        ASSERT_TRUE(playMoveText(board, word)) << word << " at game ply " << record.size();
-        record.push_back(board.current());
-        compactions += board.ply < plyBefore;
-        if (board.current().rule50 == 100) cycles = 0;
-        ASSERT_LE(board.ply, GAME_HISTORY_TRIGGER);
-        const std::size_t kept = board.ply + 1, first = record.size() - kept;
-        for (std::size_t i = 0; i < kept; ++i)  // the key holds the rights and the en-passant square
-            ASSERT_TRUE(board.history[i].hashKey == record[first + i].hashKey && board.history[i].rule50 == record[first + i].rule50)
-                << "entry " << i << " after game ply " << record.size() - 1;
-        std::size_t stretch = 1;
-        while (stretch < record.size() && record[record.size() - 1 - stretch].rule50 == record.back().rule50 + stretch)
-            ++stretch;
-        ASSERT_GE(kept, std::min<std::size_t>(stretch, GAME_HISTORY_KEEP));
-    }
-
-    // The kings step aside and back: the position repeats after each cycle.
-    void shuffleKings(int count) {
-        for (int i = 0; i < count && !::testing::Test::HasFatalFailure(); ++i) {
-            for (const char* word : {"e1d1", "e8d8", "d1e1", "d8e8"}) play(word);
-            const int found = countRepetitions(board, INT_MAX);
-            ASSERT_EQ(found, std::min(++cycles, board.ply / 4)) << "after cycle " << i;
-            ASSERT_GE(found, std::min(cycles, (GAME_HISTORY_KEEP - 1) / 4));
-        }
-    }
-};
-
+// Plays long games of king shuffles. After every ply the history stays
+// within its bound yet holds the current reversible stretch up to what is
+// kept, and the search counts exactly the repetitions it holds.
 TEST(BoardAndMoves, LongGamesKeepTheirRepetitionsWithinTheHistory) {
+    Board board;
+    std::vector<std::uint64_t> stretch;  // the keys since the last pawn move
+    int compactions = 0;
+    const auto play = [&](const std::string& word) {
+        if (HasFatalFailure()) return;
+        const int plyBefore = board.ply;
+        ASSERT_TRUE(playMoveText(board, word)) << word;
+        compactions += board.ply < plyBefore;
+        if (board.current().rule50 == 100) stretch.clear();
+        stretch.push_back(board.hashKey());
+        const std::size_t kept = std::min<std::size_t>(stretch.size(), board.ply + 1);
+        ASSERT_LE(board.ply, GAME_HISTORY_TRIGGER);
+        ASSERT_GE(kept, std::min<std::size_t>(stretch.size(), GAME_HISTORY_KEEP)) << "stretch of " << stretch.size();
+        ASSERT_EQ(countRepetitions(board, INT_MAX), std::count(stretch.end() - kept, stretch.end() - 1, stretch.back()))
+            << "stretch of " << stretch.size();
+    };
+    const auto shuffleKings = [&](int cycles) {
+        for (int i = 0; i < 4 * cycles; ++i) play(std::vector<std::string>{"e1d1", "e8d8", "d1e1", "d8e8"}[i % 4]);
+    };
     // Pawn steps, each pair followed by king shuffles, then a stretch far
     // longer than what is kept.
-    LongGame game("4k3/pppppppp/8/8/8/8/PPPPPPPP/4K3 w - - 0 1");
+    board = fromFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/4K3 w - - 0 1");
     for (int step = 0; step < 2; ++step)
-        for (char file = 'a'; file <= 'h' && !HasFatalFailure(); ++file) {
-            game.play(std::string{file, char('2' + step), file, char('3' + step)});
-            game.play(std::string{file, char('7' - step), file, char('6' - step)});
-            game.shuffleKings(16);
+        for (char file = 'a'; file <= 'h'; ++file) {
+            play({file, char('2' + step), file, char('3' + step)});
+            play({file, char('7' - step), file, char('6' - step)});
+            shuffleKings(16);
         }
-    game.shuffleKings(100);
-    EXPECT_GE(game.compactions, 5);
+    shuffleKings(100);
+    EXPECT_GE(compactions, 5);
     // A FEN clock above 100: the countdown has wrapped, the stretch never ends.
-    LongGame wrapped("4k3/8/8/8/8/8/8/4K3 w - - 150 1");
-    wrapped.shuffleKings(300);
-    EXPECT_GE(wrapped.compactions, 8);
-}
-
-TEST(BoardAndMoves, HashKeysFromTheSeededTwister) {
-    // The reference generator seeded with init_by_array({0x123, 0x234, 0x345,
-    // 0x456}) starts 1067595299, 955945823, 477289528, 4107218783.
-    EXPECT_EQ(zobristPiece[WHITE][PAWN][0], 0x3fa2362338fa935fULL);
-    EXPECT_EQ(zobristSide, 0xcb65be32e4fdcf68ULL);
-    EXPECT_EQ(fromFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1").hashKey() ^ Board().hashKey(), zobristSide);
-    EXPECT_EQ(boardDifference(fromFen(START_FEN), Board()), "");
+    board = fromFen("4k3/8/8/8/8/8/8/4K3 w - - 150 1");
+    stretch = {board.hashKey()};
+    shuffleKings(300);
+    EXPECT_GE(compactions, 5 + 8);
 }
 
 TEST(BoardAndMoves, BoardPictureWithItsPawnShieldAnalysis) {

@@ -6,10 +6,7 @@
 #include "unit_cases.h"
 #include "variant.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <utility>
+#include <optional>
 
 namespace {
 
@@ -52,23 +49,19 @@ bool passerOrderMayMatter(const Board& board) {
     return false;
 }
 
-// The value of the position and of its colour mirror, which must be the
-// negated value. The rules are not symmetric in two places. The short
-// castled areas are not mirror images (White's holds f1, Black's f7): with a
-// king on one of those four squares the shield term, a plain addend whenever
-// it is counted, is left out of both. Returns false where passers' order may
-// matter.
-bool mirroredValues(const Board& board, int& value, int& mirroredValue) {
-    if (passerOrderMayMatter(board)) return false;
+// The value of the position plus that of its colour mirror, which must be 0.
+// The rules are not symmetric in two places. The short castled areas are not
+// mirror images (White's holds f1, Black's f7): with a king on one of those
+// four squares the shield term, a plain addend whenever it is counted, is
+// left out of both. None where passers' order may matter.
+std::optional<int> mirrorSum(const Board& board) {
+    if (passerOrderMayMatter(board)) return std::nullopt;
     const Board mirrored = flipped(board);
-    value = evaluate(board);
-    mirroredValue = evaluate(mirrored);
+    const int phase = getPhase(board);
     const Square white = board.kingSquare(WHITE), black = board.kingSquare(BLACK);
-    if (getPhase(board) != 0 && (white == sq("f1") || white == sq("f2") || black == sq("f7") || black == sq("f8"))) {
-        value -= getPawnShieldScore(board, getPhase(board), false);
-        mirroredValue -= getPawnShieldScore(mirrored, getPhase(board), false);
-    }
-    return true;
+    if (phase == 0 || (white != sq("f1") && white != sq("f2") && black != sq("f7") && black != sq("f8")))
+        return evaluate(board) + evaluate(mirrored);
+    return evaluate(board) + evaluate(mirrored) - getPawnShieldScore(board, phase, false) - getPawnShieldScore(mirrored, phase, false);
 }
 
 // The terms a data line names, as counted by the evaluation and as asked at a phase.
@@ -86,46 +79,36 @@ const Term TERMS[] = {
     {"shield", &EvalBreakdown::pawnShield, [](const Board& board, int phase) { return getPawnShieldScore(board, phase, false); }},
 };
 
-class Values : public DataCase {};
-TEST_P(Values, AsWorkedOutByHand) {
+DATA_TEST(Evaluation, Values, "evaluation.txt", AsWorkedOutByHand) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_EQ(fields.size(), 3u) << "expected: program ; FEN ; values";
     const bool revised = fields[0] == "ostrel32";
     VariantScope scope(revised ? ostrel32Variant : ostrel64Variant);
     const Board board = fromFen(fields[1]), mirrored = flipped(board);
     const EvalBreakdown parts = evaluateWithBreakdown(board);
-    int code = 0, mirroredCode = 0, value = 0, mirroredValue = 0;
-    bool drawn = false;
-    std::istringstream words(fields[2]);
-    for (std::string word; words >> word;) {
-        SCOPED_TRACE(word);
-        const std::string name = word.substr(0, word.find_first_of("@=")), expected = word.substr(word.find('=') + 1);
-        if (name == "ending") {
-            drawn = recogniseEnding(board, code);
-            EXPECT_EQ(recogniseEnding(mirrored, mirroredCode), drawn);
-            EXPECT_EQ(std::to_string(code) + "/" + std::to_string(mirroredCode), expected);
-        } else if (name == "drawn") {
-            EXPECT_TRUE(drawn) << "not a dead draw";
-        } else if (name == "kpk") {
-            int score = 0, mirroredScore = 0;
+    int code = 0, mirroredCode = 0;
+    const bool drawn = recogniseEnding(board, code);
+    EXPECT_EQ(recogniseEnding(mirrored, mirroredCode), drawn) << "a dead draw in one colour only";
+    expectFacts(fields[2], [&](const std::string& name) {
+        int score = 0, mirroredScore = 0;
+        if (name == "ending") return std::to_string(code) + "/" + std::to_string(mirroredCode) + (drawn ? ",drawn" : "");
+        if (name == "flip") return std::to_string(evaluate(board) + evaluate(mirrored));
+        if (name.rfind("race@", 0) == 0)  // the pawn race's score for these counts of White and Black
+            return std::to_string(getUnstoppablePasserScore(std::stoi(name.substr(5)), std::stoi(name.substr(name.find(',') + 1))));
+        if (name == "kpk") {
             const bool known = probeKpk(board, code, score);
             EXPECT_EQ(probeKpk(mirrored, mirroredCode, mirroredScore), known);
-            EXPECT_EQ(known ? std::to_string(score) : "none", expected);
-            EXPECT_EQ(mirroredScore, known ? -score : 0);
-        } else if (name == "flip") {
-            EXPECT_EQ(evaluate(board) + evaluate(mirrored), std::stoi(expected)) << "the value plus that of the colour mirror";
-        } else {
-            const Term* term = std::find_if(std::begin(TERMS), std::end(TERMS), [&](const Term& t) { return t.name == name; });
-            const bool atPhase = word.find('@') != std::string::npos;
-            ASSERT_TRUE(term != std::end(TERMS) && (!atPhase || term->asked)) << "unknown value";
-            EXPECT_EQ(atPhase ? term->asked(board, std::stoi(word.substr(word.find('@') + 1))) : parts.*term->counted,
-                      std::stoi(expected));
+            EXPECT_EQ(mirroredScore, known ? -score : 0) << "the colour mirror's rule";
+            return known ? std::to_string(score) : "none";
         }
-    }
+        const std::size_t at = name.find('@');
+        const Term* term = std::find_if(std::begin(TERMS), std::end(TERMS), [&](const Term& t) { return t.name == name.substr(0, at); });
+        if (term == std::end(TERMS) || (at != std::string::npos && !term->asked)) return "unknown " + name;
+        return std::to_string(at == std::string::npos ? parts.*term->counted : term->asked(board, std::stoi(name.substr(at + 1))));
+    });
     EXPECT_EQ(parts.total, evaluate(board));
-    if (fields[2].find("flip=") == std::string::npos && mirroredValues(board, value, mirroredValue)) {
-        EXPECT_EQ(value, -mirroredValue) << "the colour mirror's value";
-    }
+    const std::optional<int> sum = fields[2].find("flip=") == std::string::npos ? mirrorSum(board) : std::nullopt;
+    EXPECT_EQ(sum.value_or(0), 0) << "the value plus the colour mirror's";
     testing::internal::CaptureStdout();
     printEvalBreakdown(board);
     const std::string text = testing::internal::GetCapturedStdout();
@@ -139,72 +122,35 @@ TEST_P(Values, AsWorkedOutByHand) {
         EXPECT_EQ(other.*term.counted, parts.*term.counted) << term.name << " in the other program";
     }
 }
-INSTANTIATE_DATA_CASES(Evaluation, Values, "evaluation.txt");
 
-TEST(Evaluation, PawnRaceAndRevisedBlockers) {
-    EXPECT_EQ(getUnstoppablePasserScore(3, 4), 110);
-    EXPECT_EQ(getUnstoppablePasserScore(5, 2), -400);
-    // Differences past the table (up to 11 in a game) score like its end; equal
-    // counts cannot arise in a position, score 0 and never throw.
-    EXPECT_EQ(getUnstoppablePasserScore(12, 1), -600);
-    EXPECT_NO_THROW(EXPECT_EQ(getUnstoppablePasserScore(5, 5), 0));
-
-    // ostrel32, a white passer d5 blocked by a knight costs 5, by a rook
-    // nothing, by a queen gains 5, against the same man off the pawn's path
-    // on a square of the same table value.
-    VariantScope scope(ostrel32Variant);
-    const auto blockCost = [](const char* blocked, const char* aside) {
-        return getPawnScore(fromFen(blocked), 256) - getPawnScore(fromFen(aside), 256);
-    };
-    EXPECT_EQ(blockCost("7k/8/3n4/3P4/8/8/8/K7 w - - 0 1", "7k/8/8/2nP4/8/8/8/K7 w - - 0 1"), -5);
-    EXPECT_EQ(blockCost("7k/8/3r4/3P4/8/8/8/K7 w - - 0 1", "7k/8/r7/3P4/8/8/8/K7 w - - 0 1"), 0);
-    EXPECT_EQ(blockCost("7k/8/3q4/3P4/8/8/8/K7 w - - 0 1", "7k/8/q7/3P4/8/8/8/K7 w - - 0 1"), 5);
-}
-
-TEST(Evaluation, ColourMirrorNegatesTheValue) {
+// Near the perft positions, in each program (ostrel32's pawn term differs for
+// the same pawns, and its walk meets what ostrel64's left in the cache): the
+// colour mirror's value is the negated one where the rules are symmetric, and
+// the pawn term, at the position's phase and at 0, is what recomputation
+// gives with the cache at full size and at one and two slots (where every
+// structure fights for the same entries), asked twice (to hit what was stored).
+TEST(Evaluation, ColourMirrorAndPawnCacheOverManyPositions) {
     for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant}) {
         VariantScope scope(*variant);
         int compared = 0, excluded = 0;
         walkPerftPositions(3, [&](Board& board) {
-            int value = 0, mirroredValue = 0;
-            if (!mirroredValues(board, value, mirroredValue)) return void(++excluded);
-            if (++compared && value == -mirroredValue) return;
-            board.printBoard();
-            ADD_FAILURE() << variant->programName << ": " << value << ", mirrored " << mirroredValue;
-        });
-        EXPECT_GT(compared, 20000);
-        EXPECT_LT(excluded, compared / 100);  // the exclusions stay the exception
-    }
-}
-
-// The pawn term with the cache at full size and shrunk to one and two slots
-// (every structure then fights for the same entries), each asked twice (the
-// second call hits what the first stored), against recomputation without the
-// cache, at the position's phase and at 0 for the king terms. The walk runs
-// for ostrel64, then ostrel32, whose term differs for the same pawns.
-TEST(Evaluation, PawnCacheGivesWhatRecomputationGives) {
-    for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant}) {
-        VariantScope scope(*variant);
-        int checked = 0;
-        walkPerftPositions(3, [&](Board& board) {
+            const std::optional<int> sum = mirrorSum(board);
+            ++(sum ? compared : excluded);
+            EXPECT_EQ(sum.value_or(0), 0) << "the value plus the colour mirror's";
             for (const int phase : {getPhase(board), 0}) {
                 setPawnCacheEntries(0);
                 const int expected = getPawnScore(board, phase);
                 for (const std::size_t entries : {std::size_t(1), std::size_t(2), SIZE_MAX}) {
                     setPawnCacheEntries(entries);
-                    for (int call = 0; call < 2; ++call) {
-                        const int cached = getPawnScore(board, phase);
-                        if (cached == expected) continue;
-                        board.printBoard();
-                        ADD_FAILURE() << variant->programName << ", phase " << phase << ", " << entries
-                                      << " entries: " << cached << " against " << expected;
-                    }
+                    for (int call = 0; call < 2; ++call)
+                        EXPECT_EQ(getPawnScore(board, phase), expected) << "phase " << phase << ", " << entries << " entries";
                 }
-                ++checked;
             }
+            if (HasFailure()) board.printBoard();
         });
         setPawnCacheEntries(SIZE_MAX);
-        EXPECT_GT(checked, 80000);
+        EXPECT_GT(compared, 20000) << variant->programName;
+        EXPECT_LT(excluded, compared / 100);  // the exclusions stay the exception
     }
 }
 

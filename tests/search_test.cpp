@@ -1,8 +1,7 @@
-// Search: root searches to their move and score, single calls of the search
-// nodes with what they store, exchange values and ordering keys, the table's
-// replacement rule, polls and budgets, killers, the move picker and the
-// principal variation, for both programs.
-#include "board_helpers.h"
+// Search: root searches and single calls of the search nodes with what they
+// leave behind (the table, killers, the principal variation), exchange values
+// and ordering keys, the table's replacement rule and size, polls and budgets,
+// the move picker, for both programs.
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/pv.h"
@@ -10,12 +9,8 @@
 #include "unit_cases.h"
 #include "variant.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <iterator>
 #include <limits>
-#include <map>
 
 using namespace search_params;
 
@@ -23,31 +18,27 @@ namespace {
 
 constexpr std::uint64_t NEVER = std::numeric_limits<std::uint64_t>::max();
 constexpr int INF = ROOT_INFINITY;
-const std::string START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
-// Stops the search once the node count reaches stopAtNodes; records the polls
-// and the reported lines and draw notes.
+// Stops the search once the node count reaches stopAtNodes; records the polls,
+// the first move of each line reported and the draw notes.
 struct TestHost final : SearchHost {
     std::uint64_t stopAtNodes = NEVER;
     int inputPolls = 0, deadlineChecks = 0;
-    std::vector<std::string> draws, lines;
+    std::vector<std::string> draws, firstMoves;
 
     bool checkInputAndClock(bool betweenIterations) override {
         EXPECT_FALSE(betweenIterations);
         return ++inputPolls, nodeCount >= stopAtNodes;
     }
     bool deadlinePassed() override { return ++deadlineChecks, nodeCount >= stopAtNodes; }
-    void reportBestLine(const SearchInfo& info) override {
-        std::string text;
-        for (int i = 0; i < info.lineLength; ++i) text += moveToText(info.line[i], Colour((info.mover + i) % 2)) + " ";
-        lines.push_back(text);
-    }
+    void reportBestLine(const SearchInfo& info) override { firstMoves.push_back(moveToText(info.line[0], info.mover)); }
     void reportRootDraw(const char* text) override { draws.emplace_back(text); }
 };
 
 class Search : public ::testing::Test {
 protected:
     TestHost host;
+    Move best = NO_MOVE;
     void SetUp() override {
         reset(ostrel64Variant);
         setSearchHost(&host);
@@ -66,59 +57,28 @@ protected:
         nodeCount = 0;
         searchNodeLimit = NEVER;
     }
-    // Iterative deepening to a fixed depth, as the driver runs it.
-    static int searchTo(Board& board, int depth, Move* best = nullptr) {
-        Move move = NO_MOVE, ponder = NO_MOVE;
+    // Iterative deepening to a fixed depth, as the driver runs it; the move to play is left in `best`.
+    int searchTo(Board& board, int depth) {
+        Move ponder = NO_MOVE;
+        best = NO_MOVE;
         stopSearch = false;
         nodeCount = 0;
         int score = 0;
-        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, move, ponder, 0);
-        if (best) *best = move;
+        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, best, ponder, 0);
         return score;
     }
 };
-template <class Fixture>
-class WithData : public Fixture, public ::testing::WithParamInterface<DataLine> {};
 
 // The ordering key orderMoves gives a move at this ply with this hash move.
-std::uint32_t orderingKey(const Board& board, const std::string& text, int ply = 1, Move hashMove = NO_MOVE) {
+std::uint32_t orderingKey(const Board& board, Move move, int ply = 1, Move hashMove = NO_MOVE) {
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
     orderMoves(board, list, count, hashMove, ply);
-    for (int i = 0; i < count; ++i)
-        if (moveToText(list[i], board) == text) return moveScore(list[i]);
-    ADD_FAILURE() << text << " not generated";
-    return 0;
+    const Move* found = std::find_if(list, list + count, [&](Move m) { return sameMove(m, move); });
+    EXPECT_NE(found, list + count) << "not generated";
+    return found == list + count ? 0 : moveScore(*found);
 }
-
-class RootSearch : public WithData<Search> {};
-TEST_P(RootSearch, FindsTheMoveAndScore) {
-    const std::vector<std::string> fields = splitFields(GetParam().text);
-    ASSERT_GE(fields.size(), 5u) << "expected: FEN ; moves ; depth ; score ; best [; draw note]";
-    Board board = fromFen(fields[0], fields[1] == "-" ? "" : fields[1]);
-    const Board before = board;
-    const int depth = std::stoi(fields[2]);
-    std::istringstream scoreWords(fields[3]);
-    std::string kind;
-    int plies = 0;
-    scoreWords >> kind >> plies;
-    if (kind == "mate") { EXPECT_LT(searchTo(board, depth - 1), MATE_BOUND) << "a mate before depth " << depth; }
-    host.lines.clear();
-    Move best = NO_MOVE;
-    const int score = searchTo(board, depth, &best);
-    if (kind != "any") {
-        EXPECT_EQ(score, kind == "mate" ? MATE_SCORE - plies : kind == "mated" ? plies - MATE_SCORE : std::stoi(kind));
-    }
-    const std::string bestText = best == NO_MOVE ? "none" : moveToText(best, board);
-    EXPECT_TRUE(fields[4] == "any" ? best != NO_MOVE : (" " + fields[4] + " ").find(" " + bestText + " ") != std::string::npos)
-        << bestText;
-    // The last line reported starts with the best move.
-    EXPECT_EQ(host.lines.empty() ? "none " : host.lines.back().substr(0, bestText.size() + 1), bestText + " ");
-    EXPECT_EQ(host.draws, std::vector<std::string>(fields.size() > 5 ? depth : 0, "info string " + fields.back()));
-    EXPECT_EQ(boardDifference(board, before), "");
-}
-INSTANTIATE_DATA_CASES(Search, RootSearch, "search.txt");
 
 // ostrel64 with ostrel32's search additions, and nothing else of ostrel32.
 const Variant& additionsAlone() {
@@ -127,22 +87,20 @@ const Variant& additionsAlone() {
     return variant;
 }
 
-class Node : public WithData<Search> {};
-TEST_P(Node, CallAndWhatFollows) {
+DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
-    ASSERT_GE(fields.size(), 4u) << "expected: FEN ; stored entry ; call ; facts [; FEN]";
-    std::istringstream callText(fields[2]), storedText(fields[1]);
-    std::vector<std::string> call{std::istream_iterator<std::string>(callText), {}},
-        stored{std::istream_iterator<std::string>(storedText), {}};
+    ASSERT_GE(fields.size(), 4u) << "expected: FEN ; stored entries ; call ; facts [; FEN]";
+    std::istringstream callText(fields[2]);
+    std::vector<std::string> call{std::istream_iterator<std::string>(callText), {}};
     const std::map<std::string, const Variant*> programs = {
         {"ostrel64", &ostrel64Variant}, {"ostrel32", &ostrel32Variant}, {"additions", &additionsAlone()}};
     const std::string program = programs.count(call[0]) ? call[0] : "ostrel64";
     if (programs.count(call[0])) call.erase(call.begin());
-    const bool behindNull = stored[0] == "null";
-    if (behindNull) stored.erase(stored.begin());
     int eval = 0;
     const auto number = [&](const std::string& word) {
         if (word.find("inf") != std::string::npos) return word[0] == '-' ? -INF : INF;
+        const std::size_t mate = word.find("mate");
+        if (mate != std::string::npos) return (word[0] == '-' ? -1 : 1) * (MATE_SCORE - std::stoi(word.substr(mate + 4)));
         return word.rfind("eval", 0) ? std::stoi(word) : eval + (word.size() > 4 ? std::stoi(word.substr(4)) : 0);
     };
     // What the call leaves behind on a position in a program ("" for none).
@@ -156,18 +114,58 @@ TEST_P(Node, CallAndWhatFollows) {
         }
         const Board before = board;
         eval = sideToMoveEvaluation(board);
-        if (behindNull) board.makeNullMove();
-        if (stored.size() == 6)
-            ttStore(board.hashKey(), number(stored[4]), number(stored[5]), findMove(board, stored[0]), std::stoi(stored[1]),
-                    std::stoi(stored[2]), std::stoi(stored[3]));
-        if (behindNull) board.unmakeNullMove();
+        // Each entry belongs to the position after the moves or passes before
+        // its last six words; its move may be one of the root's instead.
+        std::istringstream entries(fields[1]);
+        for (std::string entry; std::getline(entries, entry, ',');) {
+            std::istringstream entryText(entry);
+            const std::vector<std::string> w{std::istream_iterator<std::string>(entryText), {}};
+            const std::size_t n = w.size();
+            Board there = board;
+            for (std::size_t i = 0; i + 6 < n; ++i) {
+                if (w[i] == "null") there.makeNullMove();
+                else there.makeMove(findMove(there, w[i]));
+            }
+            if (n < 6) continue;
+            const Move own = findMove(there, w[n - 6]);
+            ttStore(there.hashKey(), number(w[n - 2]), number(w[n - 1]), own != NO_MOVE ? own : findMove(board, w[n - 6]),
+                    std::stoi(w[n - 5]), std::stoi(w[n - 4]), std::stoi(w[n - 3]));
+        }
         std::vector<int> a;
-        for (std::size_t i = 1; i < call.size(); ++i) a.push_back(number(call[i]));
-        nodeCount = 0;
+        std::map<std::string, std::uint64_t> option;
+        for (std::size_t i = 1; i < call.size(); ++i) {
+            const std::size_t eq = call[i].find('=');
+            if (eq != std::string::npos) option[call[i].substr(0, eq)] = std::stoull(call[i].substr(eq + 1), nullptr, 0);
+            else a.push_back(call[0] == "pv" ? 0 : number(call[i]));
+        }
+        testing::internal::CaptureStdout();  // what a damaged position makes the ordering print
+        const bool mateSooner = call[0] == "root" && fields[3].find("shallower") != std::string::npos &&
+                                searchTo(board, a[0] - 1) >= MATE_BOUND;
+        host.firstMoves.clear();
+        host.draws.clear();
+        host.inputPolls = host.deadlineChecks = 0;
+        host.stopAtNodes = option.count("stopAt") ? option["stopAt"] : NEVER;
+        searchNodeLimit = option.count("budget") ? option["budget"] : NEVER;
+        stopSearch = option["stopping"];
+        nodeCount = option["count"];
+        best = NO_MOVE;
+        PrincipalVariation pv;
         const int score = call[0] == "qs" ? quiesce(board, a[0], a[1], a[2], a[3])
-                          : call[0] == "ab" ? alphaBeta(board, a[0], a[1], a[2], a[3], a[4], a[5]) : 0;
+                          : call[0] == "ab" ? alphaBeta(board, a[0], a[1], a[2], a[3], a[4], a[5])
+                          : call[0] == "root" ? searchTo(board, a[0]) : 0;
+        if (call[0] == "pv") principalVariation(board, findMove(board, call[1]), pv);
+        testing::internal::GetCapturedStdout();
         std::map<std::string, std::string> left = {{"score", std::to_string(score)}, {"nodes", std::to_string(nodeCount)},
-                                                    {"checkmated", isCheckmated(board) ? "yes" : "no"}};
+            {"checkmated", isCheckmated(board) ? "yes" : "no"}, {"stopped", stopSearch ? "yes" : "no"},
+            {"polls", std::to_string(host.inputPolls)}, {"deadlines", std::to_string(host.deadlineChecks)},
+            {"best", best == NO_MOVE ? "" : moveToText(best, board)}, {"reports", std::to_string(host.firstMoves.size())},
+            {"shallower", mateSooner ? "mate" : "nomate"}};
+        EXPECT_EQ(host.firstMoves.empty() ? "" : host.firstMoves.back(), left["best"]) << "the last line's first move";
+        left["draws"] = std::to_string(host.draws.size()) + (host.draws.empty() ? "" : " " + host.draws.back());
+        std::replace(left["draws"].begin(), left["draws"].end(), ' ', '_');
+        for (int i = 0; i < pv.length; ++i)
+            left["line"] += (i ? "," : "") + moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2));
+        left["ponder"] = moveToText(pv.ponder, opponent(board.sideToMove));
         EXPECT_EQ(boardDifference(board, before), "") << "after the call";
         if (const TTEntry& entry = ttSlot(board.hashKey()); ttMatches(entry, board.hashKey())) {
             left["bound"] = entry.bound == BOUND_EXACT ? "exact" : entry.bound == BOUND_LOWER ? "lower" : "upper";
@@ -185,104 +183,77 @@ TEST_P(Node, CallAndWhatFollows) {
     if (fields.size() > 4) same = run(fields[4], program);
     std::map<std::string, std::string> found = run(fields[0], program);
     if (fields.size() > 4) {
-        EXPECT_EQ(same["score"], found["score"]) << "the same call on " << fields[4];
-        EXPECT_EQ(same["nodes"], found["nodes"]) << "the same call on " << fields[4];
+        EXPECT_EQ(same["score"] + " " + same["nodes"], found["score"] + " " + found["nodes"]) << "score and nodes on " << fields[4];
     }
-    std::istringstream facts(fields[3]);
-    for (std::string fact; facts >> fact;) {
-        SCOPED_TRACE(fact);
-        const std::size_t op = fact.find_first_of("=<>");
-        const std::string name = fact.substr(0, op), value = fact.substr(op + 1);
-        if (name == "reply") {
-            const Board after = fromFen(fields[0], value.substr(0, value.find('/')));
-            const TTEntry& slot = ttSlot(after.hashKey());
-            EXPECT_EQ(ttMatches(slot, after.hashKey()) ? slot.depth : -1, std::stoi(value.substr(value.find('/') + 1)));
-            continue;
-        }
-        std::string want = value == "ostrel64" ? other[name] : value == "entry" ? found["move"] : value == "none" ? "" : value;
-        if (name == "score" && value != "ostrel64") want = std::to_string(number(value));
-        if (fact[op] == '=') EXPECT_EQ(found[name], want);
-        else EXPECT_TRUE(fact[op] == '<' ? std::stoll(found[name]) < std::stoll(want) : std::stoll(found[name]) > std::stoll(want)) << found[name];
-    }
+    expectFacts(fields[3] + (fields[3].find("draws=") == std::string::npos ? " draws=0" : ""), [&](const std::string& name) {
+        if (name.rfind("reply:", 0) != 0) return found[name];
+        // The depth of the entry the table holds after that move, -1 for none.
+        const Board after = fromFen(fields[0], name.substr(6));
+        const TTEntry& slot = ttSlot(after.hashKey());
+        return std::to_string(ttMatches(slot, after.hashKey()) ? slot.depth : -1);
+    }, [&](const std::string& name, const std::string& value) {
+        if (value == "ostrel64") return other[name];
+        if (value == "entry") return found["move"];
+        if (value == "none") return std::string();
+        return name == "score" ? std::to_string(number(value)) : value;
+    });
 }
-INSTANTIATE_DATA_CASES(Search, Node, "search_nodes.txt");
 
-class MoveFacts : public DataCase {};
-TEST_P(MoveFacts, ExchangeOrderingKeyAndTacticalTest) {
+DATA_TEST(Search, MoveFacts, "search_moves.txt", ExchangeOrderingKeyAndTacticalTest) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
-    ASSERT_EQ(fields.size(), 5u) << "expected: FEN ; move ; exchange ; key ; tactical";
+    ASSERT_GE(fields.size(), 5u) << "expected: FEN ; move ; exchange ; key ; tactical [; printed]";
     Board board = fromFen(fields[0]);
     const Move move = findMove(board, fields[1]);
     ASSERT_NE(move, NO_MOVE);
     if (fields[2] != "-") { EXPECT_EQ(staticExchange(board, move), std::stoi(fields[2])) << "exchange"; }
-    if (fields[3] != "-") { EXPECT_EQ(orderingKey(board, fields[1]), std::stoul(fields[3])) << "ordering key"; }
+    testing::internal::CaptureStdout();
+    if (fields[3] != "-") { EXPECT_EQ(orderingKey(board, move), std::stoul(fields[3])) << "ordering key"; }
+    std::string printed = testing::internal::GetCapturedStdout();
+    if (!printed.empty()) printed = printed.substr(0, printed.find('\n')) + " / " + printed.substr(printed.rfind('\n', printed.size() - 2) + 1);
+    EXPECT_EQ(printed, fields.size() > 5 ? fields[5] + "\n" : "") << "printed while ordering";
+    if (fields[4] == "-") return;  // the move is not made: a king capture never is
     board.makeMove(move);
-    if (fields[4] != "-") { EXPECT_EQ(isTacticalMove(move, board), fields[4] == "yes") << "tactical"; }
+    EXPECT_EQ(isTacticalMove(move, board), fields[4] == "yes") << "tactical";
 }
-INSTANTIATE_DATA_CASES(Search, MoveFacts, "search_moves.txt");
 
-// The stores of the data file are made in order, the table emptied where a
-// line says so; after each the slot must hold what the line says.
-TEST_F(Search, TableReplacementRule) {
+// The steps of the data file are taken in order; after each, the table's
+// slot, the killers or the ordering key must be what the line says.
+TEST_F(Search, TableKillersAndOrderingKeysRememberWhatTheyShould) {
+    const Board board = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
     const std::uint64_t a = 0x5A5A0011ULL, b = a + (std::uint64_t{1} << 40);
     ASSERT_EQ(&ttSlot(a), &ttSlot(b));
-    const std::map<std::string, std::int64_t> names = {
-        {"a", a}, {"b", b}, {"m1", makeMove(MOVE_QUIET, 12, 28)}, {"m2", makeMove(MOVE_CAPTURE, 5, 33, KNIGHT)},
-        {"none", NO_MOVE}, {"inf", INF}, {"-inf", -INF}, {"exact", BOUND_EXACT}, {"lower", BOUND_LOWER}, {"upper", BOUND_UPPER}};
-    for (const DataLine& line : readDataLines("tt_stores.txt")) {
+    const std::map<std::string, std::int64_t> names = {{"a", a}, {"b", b}, {"none", NO_MOVE}, {"inf", INF}, {"-inf", -INF},
+        {"exact", BOUND_EXACT}, {"lower", BOUND_LOWER}, {"upper", BOUND_UPPER}};
+    const auto value = [&](const std::string& word) -> std::int64_t {
+        if (names.count(word)) return names.at(word);
+        if (std::isdigit(word[0]) || word[0] == '-') return std::stoll(word);
+        const std::size_t plus = word.find('+');
+        return withScore(findMove(board, word.substr(0, plus)), plus == std::string::npos ? 0 : std::stoi(word.substr(plus + 1)));
+    };
+    for (const DataLine& line : readDataLines("search_memory.txt")) {
         SCOPED_TRACE(line.where);
-        std::vector<std::int64_t> v;
+        std::string kind = "store";
+        std::vector<std::int64_t> v, after;
         std::istringstream words(line.text);
         for (std::string word; words >> word;) {
             if (word == "empty") resetSearchMemory();
-            else if (word != ";") v.push_back(names.count(word) ? names.at(word) : std::stoll(word));
+            else if (word == "stopping") stopSearch = true;
+            else if (word == "killer" || word == "key") kind = word;
+            else if (word != ";") v.push_back(value(word));
         }
-        ASSERT_EQ(v.size(), 11u) << "expected: [empty] key alpha beta move depth score ply ; key bound depth move";
-        ttStore(v[0], int(v[1]), int(v[2]), Move(v[3]), int(v[4]), int(v[5]), int(v[6]));
-        const TTEntry& slot = ttSlot(a);
-        EXPECT_EQ(std::vector<std::int64_t>({std::int64_t(slot.key), slot.bound, slot.depth, slot.move}),
-                  std::vector<std::int64_t>(v.begin() + 7, v.end()));
-    }
-    // Nothing is stored while the search is stopping.
-    resetSearchMemory();
-    stopSearch = true;
-    ttStore(a, 10, 20, NO_MOVE, 2, 15, 0);
-    EXPECT_FALSE(ttMatches(ttSlot(a), a));
-}
-
-TEST_F(Search, StopNodeBudgetAndPolls) {
-    // Told to stop, everything unwinds and the board comes back; every further
-    // node returns at once. The deadline is asked once per 1024 made moves.
-    const Board middlegame = fromFen("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");
-    Board board = middlegame;
-    host.stopAtNodes = 3000;
-    searchTo(board, 12);
-    EXPECT_TRUE(stopSearch && nodeCount < 3000u + 2 * 1024) << nodeCount;
-    EXPECT_EQ(boardDifference(board, middlegame), "");
-    const std::uint64_t before = nodeCount;
-    EXPECT_EQ(alphaBeta(board, 5, 1, -7, 7, false, 0), -7);
-    EXPECT_EQ(nodeCount, before);
-    // The node budget stops the search on its own, with a move to play.
-    host.stopAtNodes = NEVER;
-    searchNodeLimit = 5000;
-    Move best = NO_MOVE;
-    searchTo(board, 12, &best);
-    EXPECT_TRUE(stopSearch && nodeCount >= 5000u && nodeCount < 5000u + 1024) << nodeCount;
-    EXPECT_NE(best, NO_MOVE);
-    // The input is polled only when the low 16 bits of the count are all ones;
-    // the deadline is asked on the first node of a new block.
-    searchNodeLimit = NEVER;
-    stopSearch = false;
-    nodeCount = 0;
-    alphaBeta(board, 0, 1, -20, 20, false, 1);
-    host.inputPolls = host.deadlineChecks = 0;
-    host.stopAtNodes = 0;
-    for (const std::uint64_t count : {0x2FFFEULL, 0x2FFFFULL}) {
-        stopSearch = false;
-        nodeCount = count;
-        EXPECT_EQ(alphaBeta(board, 3, 1, -20, 20, false, 1), -20);
-        EXPECT_EQ(host.inputPolls, count == 0x2FFFF);
-        EXPECT_EQ(host.deadlineChecks, 1);
+        if (kind == "killer") {
+            storeKiller(Move(v[0]), int(v[1]));
+            after = {killerSlot};
+            if (v[1] < KILLER_PLIES) after.insert(after.end(), killerMoves[v[1]], killerMoves[v[1]] + KILLER_SLOTS);
+        } else if (kind == "key") {
+            after = {orderingKey(board, Move(v[0]), int(v[1]), Move(v[2]))};
+        } else {
+            ttStore(v[0], int(v[1]), int(v[2]), Move(v[3]), int(v[4]), int(v[5]), int(v[6]));
+            const TTEntry& slot = ttSlot(a);
+            after = {std::int64_t(slot.key), slot.bound, slot.depth, slot.move};
+        }
+        const std::size_t asked = kind == "store" ? 7 : kind == "key" ? 3 : 2;
+        EXPECT_EQ(after, std::vector<std::int64_t>(v.begin() + std::min(asked, v.size()), v.end()));
     }
 }
 
@@ -313,7 +284,7 @@ TEST_F(Search, TableSizesAndAResizeThatCannotAllocate) {
 // too, which may or may not be in the list); that ordering runs by key, then
 // by the whole word.
 void compareWithFullOrdering(Board& board, int seed) {
-    Move generated[MAX_MOVES], ordered[MAX_MOVES], picked[MAX_MOVES];
+    Move generated[MAX_MOVES];
     int count = 0;
     board.generateMoves(generated, count);
     const int ply = 7;
@@ -322,10 +293,9 @@ void compareWithFullOrdering(Board& board, int seed) {
         const Move stale = killerMoves[ply][0];
         for (int slot = 0; slot < KILLER_SLOTS; ++slot) killerMoves[ply][slot] = generated[(seed * 7 + slot * 5) % count];
         if (scenario == 1) killerMoves[ply][2] = stale;
-        std::copy(generated, generated + count, ordered);
-        std::copy(generated, generated + count, picked);
-        orderMoves(board, ordered, count, hashMove, ply);
-        MovePicker picker(board, picked, count, hashMove, ply);
+        std::vector<Move> ordered(generated, generated + count), picked = ordered;
+        orderMoves(board, ordered.data(), count, hashMove, ply);
+        MovePicker picker(board, picked.data(), count, hashMove, ply);
         int n = 0;
         for (Move move; picker.next(move); ++n) {
             ASSERT_LT(n, count);
@@ -345,107 +315,10 @@ TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
     for (const char* placement : {"8/8/8/3k4/4P3/8/8/4K3", "8/8/8/3k4/8/2N5/8/4K3", "8/8/8/3k4/8/8/B7/4K3",
                                   "8/8/8/3k4/8/8/8/3RK3", "8/8/8/3k4/8/8/8/Q3K3", "8/8/8/8/8/8/3k4/4K3",
                                   "7k/6P1/8/8/8/8/8/4K3"}) {
-        Board board = damagedBoard(placement);
+        Board board = fromFen(placement);
         compareWithFullOrdering(board, seed++);
     }
     testing::internal::GetCapturedStdout();
-}
-
-TEST_F(Search, KillerSlotsAndOrderingKeys) {
-    const Move a = makeMove(MOVE_QUIET, 1, 18), b = makeMove(MOVE_QUIET, 6, 21), c = makeMove(MOVE_QUIET, 12, 28),
-               d = makeMove(MOVE_DOUBLE_PUSH, 11, 27), e = makeMove(MOVE_CASTLE_SHORT, 0, 0);
-    const auto killers = [](int ply) { return std::vector<Move>(killerMoves[ply], killerMoves[ply] + KILLER_SLOTS); };
-    // Empty slots after the current one fill first.
-    for (Move move : {a, b, c}) storeKiller(move, 5);
-    EXPECT_EQ(killerSlot, 0);
-    EXPECT_EQ(killers(5), (std::vector<Move>{c, a, b}));
-    // A move already there (whatever its ordering bits) changes nothing; with
-    // all three full, the current slot is overwritten and stays current.
-    storeKiller(withScore(a, 200), 5);
-    storeKiller(d, 5);
-    EXPECT_EQ(killerSlot, 0);
-    EXPECT_EQ(killers(5), (std::vector<Move>{d, a, b}));
-    // The slot index is shared by every ply; no rows beyond ply 63.
-    storeKiller(e, 6);
-    EXPECT_EQ(killerSlot, 1);
-    EXPECT_EQ(killerMoves[6][1], e);
-    storeKiller(a, KILLER_PLIES);
-    storeKiller(a, 1000);
-    EXPECT_EQ(killerSlot, 1);
-
-    // The hash move first, killers only at their own ply.
-    clearKillers();
-    const Board castle = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
-    storeKiller(withScore(findMove(castle, "h1h5"), 77), 3);
-    EXPECT_EQ(orderingKey(castle, "e1g1", 1, findMove(castle, "e1g1")), 255u);
-    EXPECT_EQ(orderingKey(castle, "h1h5", 3), 99u);
-    EXPECT_EQ(orderingKey(castle, "h1h5", 4), 50u);
-    EXPECT_EQ(orderingKey(castle, "h1h5", 3, findMove(castle, "h1h5")), 255u);
-}
-
-TEST_F(Search, KingCaptureOfADamagedPositionWinsAndIsReported) {
-    Board board = damagedBoard("4k3/2p5/8/8/8/8/5P2/4R1K1");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(orderingKey(board, "e1e8", 2), 128u);
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("EZ MI EZ??? seeValue >= 10000\n"), std::string::npos);
-    EXPECT_NE(out.find("e1xe8\n"), std::string::npos);
-    // The search goes on through it: taking the king wins, and nothing looks
-    // for the missing king afterwards.
-    testing::internal::CaptureStdout();
-    Move best = NO_MOVE;
-    EXPECT_EQ(searchTo(board, 3, &best), MATE_SCORE - 1);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(host.lines.back(), "e1e8 ");
-    EXPECT_EQ(board.ply, 0);
-    // A king is taken by a plain capture, never by a promotion.
-    board = damagedBoard("3k4/2P1k3/5P2/8/8/8/8/K7");
-    EXPECT_NE(findMove(board, "f6e7"), NO_MOVE);
-    EXPECT_EQ(findMove(board, "c7d8q"), NO_MOVE);
-}
-
-// The variation from a position and a best move, each move followed by a
-// space, then the move to ponder on; the walk leaves the board and the node count.
-std::string variation(Board& board, Move best) {
-    PrincipalVariation pv;
-    const Board before = board;
-    nodeCount = 100;
-    principalVariation(board, best, pv);
-    EXPECT_EQ(nodeCount, 100u);
-    EXPECT_EQ(boardDifference(board, before), "");
-    std::string text;
-    for (int i = 0; i < pv.length; ++i) text += moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2)) + " ";
-    return text + "ponder " + moveToText(pv.ponder, opponent(board.sideToMove));
-}
-
-TEST_F(Search, PrincipalVariationIsLegalStartsWithTheBestMoveAndStopsAtARepetition) {
-    // Exact entries round a cycle of knight moves, which the game has gone round once.
-    Board game;
-    Move moves[4];
-    for (int i = 0; i < 4; ++i) {
-        moves[i] = findMove(game, std::vector<std::string>{"g1f3", "g8f6", "f3g1", "f6g8"}[i]);
-        ttStore(game.hashKey(), -INF, INF, moves[i], 4, 30, 0);
-        game.makeMove(moves[i]);
-    }
-    // From a fresh game the cycle is shown up to the move that repeats the root, once.
-    Board start;
-    EXPECT_EQ(variation(start, moves[0]), "g1f3 g8f6 f3g1 f6g8 ponder g8f6");
-    // In the game a repetition ends the line at once, but the table's legal reply
-    // is still the move to ponder on; the line follows the best move, not the
-    // root's entry.
-    EXPECT_EQ(variation(game, moves[0]), "g1f3 ponder g8f6");
-    EXPECT_EQ(variation(game, findMove(game, "e2e4")), "e2e4 ponder ");
-    // Entries not legal where they are met (another position's, through a key
-    // collision) end the line and are never pondered on: a White move where
-    // Black is to move, the move of a pinned rook; a bound is no line either.
-    ttStore(fromFen(START, "g1f3").hashKey(), -INF, INF, findMove(start, "e2e4"), 4, 30, 0);
-    EXPECT_EQ(variation(start, moves[0]), "g1f3 ponder ");
-    Board pinned = fromFen("4k3/4r3/8/8/8/8/4R3/K7 w - - 0 1");
-    const Board after = fromFen("4k3/4r3/8/8/8/8/4R3/K7 w - - 0 1", "a1b1");
-    ttStore(after.hashKey(), -INF, INF, findMove(after, "e7a7"), 4, 30, 0);
-    EXPECT_EQ(variation(pinned, findMove(pinned, "a1b1")), "a1b1 ponder ");
-    ttStore(after.hashKey(), 0, 10, findMove(after, "e8d8"), 4, 30, 3);
-    EXPECT_EQ(variation(pinned, findMove(pinned, "a1b1")), "a1b1 ponder ");
 }
 
 TEST_F(Search, InternalDeepeningOfOstrel32) {
