@@ -1,9 +1,7 @@
-// The command line parser with what it reaches in the same process: every line of the input is recognised
-// and carried out as the main loop would, "position" and its moves, "perft" at small depths, "eval",
-// "printboard", Hash changes, and "go" with its time budget, as a real search that always ends (the same
-// limits plus a small node budget, no waiting for "stop"). Invariants: a rejected FEN or move word leaves
-// the position as it was, every position's derived fields equal a rebuild, a budget from the clock never
-// reaches the time left, a search leaves the board as it found it and plays a legal move when there is one.
+// The command-line parser with what it reaches in the same process, each line carried out as the main loop would
+// and a "go" as a real search that always ends (its limits plus a small node budget). Invariants: a rejected FEN
+// or move word leaves the position as it was, every position's derived fields equal a rebuild, a clock budget
+// stays below the time left, a search leaves the board as it found it and plays a legal move when there is one.
 #include "board/error.h"
 #include "engine.h"
 #include "fuzz_support.h"
@@ -39,18 +37,16 @@ void search(Engine& engine) {
     goParams = given;
     requireSame(engine.board, before, "the search changed the board");
     const std::set<std::string> legal = legalMoveTexts(engine.board);
-    if (legal.empty())
-        require(engine.bestMove == NO_MOVE, "a best move where there is none");
-    else
-        require(legal.count(moveToText(engine.bestMove, engine.board)) > 0,
-                "best move " + moveToText(engine.bestMove, engine.board) + " is not legal");
+    const std::string best = engine.bestMove == NO_MOVE ? "none" : moveToText(engine.bestMove, engine.board);
+    require(legal.empty() ? best == "none" : legal.count(best) > 0,
+            "best move " + best + " among " + std::to_string(legal.size()) + " legal ones");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Each input runs alone: a fresh engine, empty table and killers. Both
-    // programs' searches are exercised, picked by the input's length.
+    // Each input runs alone: a fresh engine, empty table and killers. Both programs' searches are exercised,
+    // picked by the input's length.
     selectVariant(size % 2 ? ostrel32Variant : ostrel64Variant);
     resetSearchMemory();
     goParams = GoParameters{};

@@ -1,7 +1,5 @@
-// What every in-process fuzz target shares: the engine's tables built once,
-// standard output that goes nowhere and standard input that stays silent,
-// and the checks, which stop the run with a message libFuzzer keeps beside
-// the input that broke them.
+// What every in-process fuzz target shares: the engine's tables built once, a silent standard input, output that
+// goes nowhere, and checks whose message libFuzzer keeps beside the input that broke them.
 #pragma once
 
 #include "board_helpers.h"
@@ -17,9 +15,8 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     initialiseEngine(ostrel64Variant);
-    // Board pictures and protocol lines to /dev/null (libFuzzer reports on
-    // standard error); standard input the read end of a pipe nobody writes
-    // to, like a GUI that stays silent while the engine polls it.
+    // Board pictures and protocol lines to /dev/null (libFuzzer reports on standard error); standard input the
+    // read end of a pipe nobody writes to, like a GUI that stays silent while the engine polls it.
     const int devNull = open("/dev/null", O_WRONLY);
     if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
     int fds[2];

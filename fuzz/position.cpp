@@ -1,9 +1,8 @@
-// What "position fen ... moves ..." reaches: the first line read as a FEN, the words of the rest played
-// as move words. A rejected FEN leaves the board exactly as it was (a game line stands behind it, so a
-// touched history would show). An accepted one gives a board whose derived fields equal a rebuild, whose
-// waiting king cannot be taken, and whose generated moves fit the list and are taken back exactly. A word
-// is played exactly when it is a legal move's text, a skipped one changes nothing; after every move the
-// derived fields equal a rebuild and the mover's king is safe, however long the game grows.
+// What "position fen ... moves ..." reaches: the first line read as a FEN, the rest played as move words. A
+// rejected FEN leaves the board exactly as it was (a game line stands behind it, so a touched history would show).
+// An accepted one gives a board whose derived fields equal a rebuild, whose waiting king is safe, and whose
+// generated moves fit the list and are taken back exactly. A word is played exactly when it is a legal move's
+// text; after every move the derived fields equal a rebuild and the mover's king is safe, however long the game.
 #include "board/error.h"
 #include "fuzz_support.h"
 
@@ -18,8 +17,7 @@ void checkAccepted(Board board) {
     require(!board.isAttacked(waiting, board.kingSquare(waiting)), "accepted FEN lets a king be taken");
     const Board accepted = board;
     Move list[MAX_MOVES];
-    int count = 0;
-    int captures = 0;
+    int count = 0, captures = 0;
     board.generateMoves(list, count);
     require(count >= 0 && count <= MAX_MOVES, "move count " + std::to_string(count));
     for (int i = 0; i < count; ++i) {

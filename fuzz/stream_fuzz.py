@@ -11,7 +11,8 @@ itself with status 0 and no sanitizer report. Stream i of seed S is the same on 
 i); failing streams are saved under --failures.
 """
 
-import argparse, collections, contextlib, functools, itertools, os, random, re, shutil, subprocess, sys, tempfile, threading, time
+import argparse, collections, contextlib, functools, itertools, os, pathlib, random, re, shutil, subprocess, sys, tempfile, \
+    threading, time
 
 EXTREMES = [-2147483648, -2147483647, -1, 0, 1, 1 << 30, 2000000000, 2147483647, 99999999999999999999]
 MAX_LINE = 65535
@@ -32,11 +33,8 @@ class Oracle:
         self.process = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL, text=True, bufsize=1)
 
-    def legal(self, fen, moves):
-        return self.legal_after(fen, tuple(moves))
-
     @functools.lru_cache(maxsize=None)
-    def legal_after(self, fen, moves):
+    def legal(self, fen, *moves):
         head = "position startpos" if fen == "startpos" else "position fen " + fen
         self.process.stdin.write("%s moves %s\ngo perft 1\n" % (head, " ".join(moves)))
         self.process.stdin.flush()
@@ -70,8 +68,7 @@ class Stream:
         if self.ending == "quit":
             self.actions.append((b"quit\nisready\ngo infinite\n", 0))  # the last two are never read
         elif self.ending == "midline":
-            # A last line without its feed, written once the searches that
-            # need a "stop" have had it.
+            # A last line without its feed, written once the searches that need a "stop" have had it.
             self.tail = rng.choice([b"isready", b"go depth 1", b"position startpos moves e2e4", b"go infinite"])
             if self.tail.startswith(b"go"):
                 self.searched.append(self.position)
@@ -110,7 +107,7 @@ class Stream:
         plies = rng.choice([0, 0, 1, 2, 5, 10, 30]) if rng.random() < 0.95 else rng.randint(150, 300)
         moves, words = [], []
         for _ in range(plies):
-            legal = sorted(self.oracle.legal(fen, moves))
+            legal = sorted(self.oracle.legal(fen, *moves))
             junk = rng.choice(["e2e4", "e1g1", "e7e8q", "a1a1", "E2E4", "e2e4x", "0000", "moves", "h7h8n"])
             if rng.random() < 0.1 and junk not in legal:
                 words.append(junk)  # skipped by the engine
@@ -167,7 +164,7 @@ class Stream:
 
 def check_bestmove(oracle, position, line):
     fen, moves = position
-    words, legal = line.split(), oracle.legal(fen, moves)
+    words, legal = line.split(), oracle.legal(fen, *moves)
     if not legal:  # the game is over: the protocol's null move
         return None if line == "bestmove 0000" else line + " with no legal move"
     after = "after %s moves %s" % (fen, " ".join(moves))
@@ -175,7 +172,7 @@ def check_bestmove(oracle, position, line):
         return line + ": not a bestmove line"
     if words[1] not in legal:
         return "%s: the best move is not legal %s" % (line, after)
-    if len(words) == 4 and words[3] not in oracle.legal(fen, moves + [words[1]]):
+    if len(words) == 4 and words[3] not in oracle.legal(fen, *moves, words[1]):
         return "%s: the ponder move is not legal %s %s" % (line, after, words[1])
     return None
 
@@ -202,8 +199,7 @@ def run_stream(number, seed, program, oracle, timeout):
     read = lines_read(stream.data())
     goes = sum(line.startswith(b"go") for line in read)
     if stream.ending != "quit" and stream.needs_stop:
-        # Searches with long limits end on "stop": send it until every "go"
-        # so far has its answer.
+        # Searches with long limits end on "stop": send it until every "go" so far has its answer.
         deadline, sent = time.time() + timeout, goes - stream.tail.startswith(b"go")
         while sum(line.startswith("bestmove") for line in out) < sent and time.time() < deadline \
                 and process.poll() is None:
@@ -229,11 +225,9 @@ def run_stream(number, seed, program, oracle, timeout):
     best = [line for line in out if line.startswith("bestmove")]
     if len(best) > goes or (stream.ending != "quit" and len(best) != goes):
         failures.append("%d bestmove for %d go" % (len(best), goes))
-    checked = 0
+    checked = sum(position is not None for position in stream.searched[:len(best)])
     for index, (line, position) in enumerate(zip(best, stream.searched)):
-        failure = position and check_bestmove(oracle, position, line)
-        checked += position is not None
-        if failure:
+        if failure := position and check_bestmove(oracle, position, line):
             failures.append("go #%d: %s" % (index + 1, failure))
     return stream, out, failures, checked
 
@@ -261,10 +255,8 @@ def main():
         if failures:
             os.makedirs(args.failures, exist_ok=True)
             name = os.path.join(args.failures, "seed-%s-stream-%d" % (args.seed, number))
-            with open(name + ".in", "wb") as saved:
-                saved.write(stream.data())
-            with open(name + ".out", "w") as saved:
-                saved.write("\n".join(out) + "\n")
+            pathlib.Path(name + ".in").write_bytes(stream.data())
+            pathlib.Path(name + ".out").write_text("\n".join(out) + "\n")
             print("FAILED stream %d (%s, --seed %s --only %d), saved as %s.*:" %
                   (number, os.path.basename(program), args.seed, number, name))
             print("\n".join("  " + failure for failure in failures), flush=True)

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-// Names the first difference between two boards in everything a make and
-// unmake must restore: all fields, and the history up to the current ply.
+// Names the first difference between two boards in everything a make and unmake must restore: all fields, and the
+// history up to the current ply.
 inline std::string boardDifference(const Board& a, const Board& b) {
     const auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
     if (!same(a.bitboards, b.bitboards)) return "bitboards";
@@ -24,9 +24,8 @@ inline std::string boardDifference(const Board& a, const Board& b) {
     return {};
 }
 
-// Names the first way in which the incrementally kept fields (occupancy,
-// square table, material, piece counts, hash key) differ from what a rebuild
-// from the piece sets computes, or the sets themselves are inconsistent.
+// Names the first way in which the incrementally kept fields (occupancy, square table, material, piece counts,
+// hash key) differ from what a rebuild from the piece sets computes, or the sets themselves are inconsistent.
 inline std::string incrementalDifference(const Board& board) {
     const Bitboard white = board.bitboards[BB_WHITE], black = board.bitboards[BB_WHITE + BLACK];
     if (white & black) return "colour sets overlap";

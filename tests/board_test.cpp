@@ -1,6 +1,4 @@
-// Board and moves: perft counts, FEN input, game moves and what they change,
-// generation order and move texts, make/unmake round trips, long games, the
-// hash keys and the board picture with its pawn-shield analysis.
+// Board and moves: the cases of tests/data/ one per line, and round trips and long games over many positions.
 #include "board/error.h"
 #include "board/gamemoves.h"
 #include "board/limits.h"
@@ -13,8 +11,6 @@
 #include <set>
 
 namespace {
-
-const std::string START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 DATA_TEST(BoardAndMoves, Perft, "perft.epd", LeafCountsMatchTheReference) {
     // Depths whose counts stay below 300,000; scripts/perft-deep.sh runs the rest.
@@ -31,7 +27,7 @@ DATA_TEST(BoardAndMoves, Perft, "perft.epd", LeafCountsMatchTheReference) {
 
 DATA_TEST(BoardAndMoves, RejectedFen, "fen_rejected.txt", IsRefusedAndTheGameLineKept) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
-    Board board = fromFen(START_FEN, "e2e4 c7c5 g1f3");
+    Board board = fromFen("startpos", "e2e4 c7c5 g1f3");
     const Board before = board;
     try {
         board.setFromFen(fields[0]);
@@ -45,9 +41,8 @@ DATA_TEST(BoardAndMoves, RejectedFen, "fen_rejected.txt", IsRefusedAndTheGameLin
 DATA_TEST(BoardAndMoves, GameLine, "game_lines.txt", ReachesThePositionExpected) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 3u) << "expected: FEN ; moves ; facts [; FEN]";
-    Board board = fields[0] == "startpos" ? Board() : fromFen(fields[0]);
-    std::istringstream words(fields[1]);
-    for (std::string word; words >> word;) {
+    Board board = fromFen(fields[0]);
+    for (const std::string& word : wordsOf(fields[1])) {
         const Board before = board;
         const std::uint64_t nodes = nodeCount;
         if (word == "null") {
@@ -77,13 +72,10 @@ DATA_TEST(BoardAndMoves, Moves, "moves.txt", GeneratedInOrderPrintedAndCounted) 
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 3u) << "expected: FEN ; moves in order ; their prints [; generated legal]";
     Board board = fromFen(fields[0]);
-    Move list[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(list, count);
+    const std::vector<Move> list = generatedMoves(board);
     std::vector<std::string> texts, run;
-    for (int i = 0; i < count; ++i) texts.push_back(moveToText(list[i], board));
-    std::istringstream words(fields[1]);
-    for (std::string word; words >> word;) {
+    for (Move move : list) texts.push_back(moveToText(move, board));
+    for (const std::string& word : wordsOf(fields[1])) {
         if (word[0] != '-') run.push_back(word);
         else EXPECT_EQ(std::count(texts.begin(), texts.end(), word.substr(1)), 0) << word;
     }
@@ -94,7 +86,7 @@ DATA_TEST(BoardAndMoves, Moves, "moves.txt", GeneratedInOrderPrintedAndCounted) 
     std::string printed = testing::internal::GetCapturedStdout();
     std::replace(printed.begin(), printed.end(), '\n', ' ');
     if (fields[2] != "-") { EXPECT_EQ(printed, fields[2] + " "); }
-    const std::string counts = std::to_string(count) + " " + std::to_string(perft(board, 1));
+    const std::string counts = std::to_string(list.size()) + " " + std::to_string(perft(board, 1));
     if (fields.size() > 3) { EXPECT_EQ(counts, fields[3]) << "generated and legal moves"; }
 }
 
@@ -106,25 +98,24 @@ TEST(BoardAndMoves, EveryMoveMadeAndTakenBackRestoresTheBoard) {
         ASSERT_EQ(incrementalDifference(board), "") << "after a pass";
         board.unmakeNullMove();
         ASSERT_EQ(boardDifference(board, before), "") << "after taking back a pass";
-        Move list[MAX_MOVES], captures[MAX_MOVES];
-        int count = 0, captureCount = 0;
-        board.generateMoves(list, count);
+        Move captures[MAX_MOVES];
+        int captureCount = 0;
         board.generateCaptures(captures, captureCount);
         std::vector<Move> expectedCaptures;
         std::uint64_t legal = 0;
-        for (int i = 0; i < count; ++i) {
-            const std::uint32_t kind = moveKind(list[i]);
+        for (Move move : generatedMoves(board)) {
+            const std::uint32_t kind = moveKind(move);
             if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN || kind == MOVE_PROMO_CAPTURE_QUEEN)
-                expectedCaptures.push_back(list[i]);
+                expectedCaptures.push_back(move);
             // Legal or not, every generated move must round-trip.
-            board.makeMove(list[i]);
-            ASSERT_EQ(incrementalDifference(board), "") << "after " << moveToText(list[i], before);
-            board.unmakeMove(list[i]);
-            ASSERT_EQ(boardDifference(board, before), "") << "after taking back " << moveToText(list[i], before);
-            if (!makeMoveIfLegal(board, list[i])) continue;
+            board.makeMove(move);
+            ASSERT_EQ(incrementalDifference(board), "") << "after " << moveToText(move, before);
+            board.unmakeMove(move);
+            ASSERT_EQ(boardDifference(board, before), "") << "after taking back " << moveToText(move, before);
+            if (!makeMoveIfLegal(board, move)) continue;
             ++legal;
             kindsMade.insert(kind);
-            board.unmakeMove(list[i]);
+            board.unmakeMove(move);
         }
         // The captures, en-passant captures and queen promotions of the full list, in its order.
         ASSERT_EQ(std::vector<Move>(captures, captures + captureCount), expectedCaptures) << "capture list";
@@ -147,9 +138,8 @@ TEST(BoardAndMoves, MoveListBoundFollowsFromTheMen) {
     EXPECT_GE(MAX_MOVES, MOST_PSEUDO_LEGAL_MOVES);
 }
 
-// Plays long games of king shuffles. After every ply the history stays
-// within its bound yet holds the current reversible stretch up to what is
-// kept, and the search counts exactly the repetitions it holds.
+// Plays long games of king shuffles. After every ply the history stays within its bound yet holds the current
+// reversible stretch up to what is kept, and the search counts exactly the repetitions it holds.
 TEST(BoardAndMoves, LongGamesKeepTheirRepetitionsWithinTheHistory) {
     Board board;
     std::vector<std::uint64_t> stretch;  // the keys since the last pawn move
@@ -170,8 +160,7 @@ TEST(BoardAndMoves, LongGamesKeepTheirRepetitionsWithinTheHistory) {
     const auto shuffleKings = [&](int cycles) {
         for (int i = 0; i < 4 * cycles; ++i) play(std::vector<std::string>{"e1d1", "e8d8", "d1e1", "d8e8"}[i % 4]);
     };
-    // Pawn steps, each pair followed by king shuffles, then a stretch far
-    // longer than what is kept.
+    // Pawn steps, each pair followed by king shuffles, then a stretch far longer than what is kept.
     board = fromFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/4K3 w - - 0 1");
     for (int step = 0; step < 2; ++step)
         for (char file = 'a'; file <= 'h'; ++file) {
@@ -189,8 +178,8 @@ TEST(BoardAndMoves, LongGamesKeepTheirRepetitionsWithinTheHistory) {
 }
 
 TEST(BoardAndMoves, BoardPictureWithItsPawnShieldAnalysis) {
-    // The data file holds a FEN, then the exact picture of its position with
-    // the pawn-shield analysis and a square occupied but in no piece set (a4).
+    // The data file holds a FEN, then the exact picture of its position with the pawn-shield analysis and a
+    // square occupied but in no piece set (a4).
     std::ifstream file(std::string(OSTREL_DATA_DIR) + "/board_picture.txt");
     std::string fen, line, expected;
     std::getline(file, fen);

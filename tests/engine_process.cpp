@@ -1,5 +1,5 @@
-// GCC 12 warns falsely inside <regex> when it optimises with the sanitizers
-// (its bug 105562); the warning is off for this file, headers included.
+// GCC 12 warns falsely inside <regex> when it optimises with the sanitizers (its bug 105562); the warning is off
+// for this file, headers included.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "engine_process.h"
 
@@ -18,7 +18,6 @@
 #include <optional>
 #include <poll.h>
 #include <regex>
-#include <sstream>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,15 +32,6 @@ std::int64_t steadyMs() {
 
 int msUntil(std::int64_t deadline) { return int(std::max<std::int64_t>(deadline - steadyMs(), 0)); }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
-std::vector<std::string> wordsOf(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
 std::set<std::string> filesIn(const std::string& directory) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory))
@@ -49,8 +39,8 @@ std::set<std::string> filesIn(const std::string& directory) {
     return names;
 }
 
-// A step's pattern matches the beginning of a line, or the whole line where
-// it ends in '$'; '*' stands for a run of non-blank characters.
+// A step's pattern matches the beginning of a line, or the whole line where it ends in '$'; '*' stands for a run
+// of non-blank characters.
 std::regex patternOf(std::string pattern, bool whole) {
     whole |= !pattern.empty() && pattern.back() == '$';
     if (!pattern.empty() && pattern.back() == '$') pattern.pop_back();
@@ -72,24 +62,22 @@ std::string expand(std::string text) {
     return text;
 }
 
-// The local start time with blank-padded fields, "YYYY-MM-DD HH-MM-SS.log",
-// or " (2).log" for a second program started in the same second.
+// The local start time with blank-padded fields, "YYYY-MM-DD HH-MM-SS.log", or " (2).log" for a second program
+// started in the same second.
 const std::regex logFileShape(R"(\d{4}(-[ \d]\d){2} [ \d]\d(-[ \d]\d){2}( \(2\))?\.log)");
 
-// One program running one transcript, started in the given folder with pipes
-// on its standard input and output, or with a pseudo-terminal in raw mode as
-// its input: a console someone types into.
+// One program running one transcript, started in the given folder with pipes on its standard input and output, or
+// with a pseudo-terminal in raw mode as its input: a console someone types into.
 class Run {
 public:
     Run(const Launcher& launcher, const Transcript& transcript, const std::string& directory)
         : launcher_(launcher), transcript_(transcript), directory_(directory),
-          // Generous: sanitizers on a loaded machine; Wine's first start in a
-          // fresh prefix takes a while, and everything runs slower under it.
+          // Generous: sanitizers on a loaded machine; Wine's first start in a fresh prefix takes a while, and
+          // everything runs slower under it.
           timeoutMs_(launcher.windows ? 120000 : 20000),
           before_(transcript.directory.empty() ? filesIn(directory) : std::set<std::string>{}) {
         std::signal(SIGPIPE, SIG_IGN);
-        int in[2];  // in[1] is the side written to: for a terminal, its master side
-        int out[2];
+        int in[2], out[2];  // in[1] is the side written to: for a terminal, its master side
         if (launcher.terminal) {
             termios raw{};
             in[1] = posix_openpt(O_RDWR | O_NOCTTY);
@@ -134,7 +122,7 @@ public:
         for (const DataLine& step : transcript_.steps) {
             where_ = step.where;
             std::string text = step.text;
-            if (startsWith(text, "64 ") || startsWith(text, "32 ")) {
+            if (text.starts_with("64 ") || text.starts_with("32 ")) {
                 if (text.substr(0, 2) != launcher_.variant) continue;
                 text.erase(0, 3);
             }
@@ -178,8 +166,7 @@ private:
         return n == std::stol(arg) || fail(std::to_string(n) + " lines instead of " + arg);
     }
 
-    // Sends bytes and follows the position every whole line sets up, so the
-    // searches can be checked against it.
+    // Sends bytes and follows the position every whole line sets up, so the searches can be checked against it.
     bool send(const std::string& bytes) {
         for (std::size_t done = 0; done < bytes.size();) {
             const ssize_t n = write(toChild_, bytes.data() + done, bytes.size() - done);
@@ -190,9 +177,9 @@ private:
         for (std::size_t end; (end = unsent_.find('\n')) != std::string::npos; unsent_.erase(0, end + 1)) {
             std::string line = unsent_.substr(0, end);
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (startsWith(line, "position")) setPosition(line);
+            if (line.starts_with("position")) setPosition(line);
             if (line == "ucinewgame") position_ = Board();
-            if (startsWith(line, "go")) searches_.push_back(position_);
+            if (line.starts_with("go")) searches_.push_back(position_);
         }
         return true;
     }
@@ -200,7 +187,7 @@ private:
     void setPosition(const std::string& line) {
         Board board;
         try {
-            if (startsWith(line, "position fen")) board.setFromFen(line.size() > 13 ? line.substr(13) : "");
+            if (line.starts_with("position fen")) board.setFromFen(line.size() > 13 ? line.substr(13) : "");
         } catch (const EngineError&) {
             return;  // refused: the previous position stays
         }
@@ -216,8 +203,8 @@ private:
         if (launcher_.windows && (line->empty() || line->back() != '\r')) fail("a line without CR LF: " + *line);
         else if (launcher_.windows) line->pop_back();
         lines_.push_back(*line);
-        if (startsWith(*line, "info")) checkInfo(*line);
-        if (startsWith(*line, "bestmove")) checkBestMove(*line);
+        if (line->starts_with("info")) checkInfo(*line);
+        if (line->starts_with("bestmove")) checkBestMove(*line);
         return line;
     }
 
@@ -232,7 +219,7 @@ private:
         const std::regex wanted = patternOf(pattern, false);
         while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline))) {
             if (std::regex_search(*line, wanted)) return true;
-            if (startsWith(*line, "bestmove")) fail("\"" + *line + "\" before \"" + pattern + "\"");
+            if (line->starts_with("bestmove")) fail("\"" + *line + "\" before \"" + pattern + "\"");
         }
         return failed_ ? false : fail("no line beginning \"" + pattern + "\"");
     }
@@ -240,14 +227,13 @@ private:
     bool quiet(int ms) {
         const std::int64_t deadline = steadyMs() + ms;
         while (const std::optional<std::string> line = failed_ ? std::nullopt : next(msUntil(deadline)))
-            if (!startsWith(*line, "info")) return fail("\"" + *line + "\" within " + std::to_string(ms) + " ms");
+            if (!line->starts_with("info")) return fail("\"" + *line + "\" within " + std::to_string(ms) + " ms");
         return true;
     }
 
     bool exitWith(int expected) {
         std::int64_t deadline = steadyMs() + timeoutMs_;
-        while (!failed_ && next(msUntil(deadline))) {
-        }
+        while (!failed_ && next(msUntil(deadline))) continue;
         // Ending by a signal or not in time counts as no exit.
         std::optional<int> status;
         for (deadline += 100; !exited_ && steadyMs() <= deadline; usleep(2000)) {
@@ -259,8 +245,7 @@ private:
     }
 
     void closeInput() {
-        if (toChild_ >= 0) close(toChild_);
-        toChild_ = -1;
+        if (toChild_ >= 0) close(std::exchange(toChild_, -1));
     }
 
     // The next output line, or nullopt when none arrives in time or the output ended.
@@ -288,23 +273,21 @@ private:
         std::set_difference(now.begin(), now.end(), before_.begin(), before_.end(), std::back_inserter(fresh));
         if (fresh.size() != 1) return fail(std::to_string(fresh.size()) + " new files instead of one log");
         // A second program in the same folder may have started in the same second.
-        const bool second = std::any_of(before_.begin(), before_.end(), [](const std::string& name) {
-            return std::regex_match(name, logFileShape);
-        });
+        const bool second = std::any_of(before_.begin(), before_.end(),
+                                        [](const std::string& name) { return std::regex_match(name, logFileShape); });
         if (!std::regex_match(fresh[0], logFileShape) || (!second && fresh[0].find(" (2)") != std::string::npos))
             return fail("log file name \"" + fresh[0] + "\"");
         std::ifstream in(directory_ + "/" + fresh[0], std::ios::binary);
         for (std::string line; std::getline(in, line);) {
             if (launcher_.windows && (line.empty() || line.back() != '\r')) return fail("a log line without CR LF");
             if (launcher_.windows) line.pop_back();
-            if (startsWith(line, prefix)) log_.push_back(line);
+            if (line.starts_with(prefix)) log_.push_back(line);
         }
         return true;
     }
 
-    // The protocol's grammar, written from the protocol rather than from the
-    // engine: every keyword once with exactly its arguments, "pv" taking the
-    // rest of the line and "string" any text.
+    // The protocol's grammar, written from the protocol rather than from the engine: every keyword once with
+    // exactly its arguments, "pv" taking the rest of the line and "string" any text.
     void checkInfo(const std::string& line) {
         static const std::string move = "(?:[a-h][1-8][a-h][1-8][nbrq]?|0000)";
         // A keyword and its arguments, with the blank before them.
@@ -330,8 +313,7 @@ private:
         searchInfo_ = line;
         if (pv.empty()) return;
         if (searches_.empty()) return void(fail("a variation with no search asked for: " + line));
-        // Legal in turn; a position met in the game or earlier in the line
-        // may only be the last one.
+        // Legal in turn; a position met in the game or earlier in the line may only be the last one.
         Board board = searches_.front();
         std::set<std::uint64_t> met;
         for (int i = 0; i <= board.ply; ++i) met.insert(board.history[i].hashKey);
@@ -359,8 +341,7 @@ private:
         if (!anyLegal) return void(line == "bestmove 0000" || fail(line + " where there is no legal move"));
         if (!playMoveText(board, words[1])) return void(fail("illegal best move: " + line));
         if (words.size() == 4 && !playMoveText(board, words[3])) return void(fail("illegal ponder move: " + line));
-        // The move played begins the last variation, the move to ponder on is
-        // its reply.
+        // The move played begins the last variation, the move to ponder on is its reply.
         if (!pv.empty() && (pv[0] != words[1] || (pv.size() >= 2 && (words.size() != 4 || words[3] != pv[1]))))
             fail(line + " does not follow the last variation");
     }
@@ -373,13 +354,11 @@ private:
     int pid_ = -1, toChild_ = -1, fromChild_ = -1;
     bool exited_ = false, failed_ = false;
     std::string pending_, unsent_, where_;
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_, pv_, log_;  // pv_: the last variation of the search under way
     Board position_;
     std::deque<Board> searches_;  // the positions of the "go" lines not yet answered
-    std::vector<std::string> pv_;
     std::string searchInfo_, lastInfo_;
     bool searchRepeated_ = false, repeated_ = false;
-    std::vector<std::string> log_;
     std::size_t logAt_ = 0;
 };
 
@@ -397,14 +376,14 @@ TemporaryDirectory::~TemporaryDirectory() {
 std::vector<Transcript> readTranscripts(const std::string& fileName) {
     std::vector<Transcript> transcripts;
     for (const DataLine& line : readDataLines(fileName)) {
-        if (startsWith(line.text, "== ")) {
+        if (line.text.starts_with("== ")) {
             Transcript& t = transcripts.emplace_back();
             const std::size_t colon = line.text.find(": ");
             t.where = line.where;
             t.title = line.text.substr(colon + 2);
             for (const std::string& word : wordsOf(line.text.substr(3, colon - 3))) {
-                if (startsWith(word, "dir=")) t.directory = word.substr(4);
-                else if (startsWith(word, "args=")) t.arguments = wordsOf(std::regex_replace(word.substr(5), std::regex(","), " "));
+                if (word.starts_with("dir=")) t.directory = word.substr(4);
+                else if (word.starts_with("args=")) t.arguments = wordsOf(std::regex_replace(word.substr(5), std::regex(","), " "));
                 else t.targets.push_back(word);
             }
         } else if (!transcripts.empty()) {

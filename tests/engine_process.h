@@ -1,6 +1,5 @@
-// Built programs run through real pipes, the way a GUI runs them, by
-// transcripts kept as data: what is sent and what must come back, with every
-// search checked as a GUI reads it. The transcript language is described in
+// Built programs run through real pipes, the way a GUI runs them, by transcripts kept as data: what is sent and
+// what must come back, with every search checked as a GUI reads it. The transcript language is described in
 // tests/data/README.md.
 #pragma once
 
@@ -14,8 +13,7 @@
 
 // How a test program starts one of the programs transcripts name.
 struct Launcher {
-    std::string name;
-    std::string variant;               // "64" or "32"
+    std::string name, variant;         // variant: "64" or "32"
     std::vector<std::string> command;  // the program and the arguments it always gets
     bool engine = true;                // writes the engine's start-up lines
     bool terminal = false;             // standard input a terminal instead of a pipe
@@ -23,11 +21,8 @@ struct Launcher {
 };
 
 struct Transcript {
-    std::string where;  // file and line of the header
-    std::string title;
-    std::vector<std::string> targets;
-    std::vector<std::string> arguments;
-    std::string directory;
+    std::string where, title, directory;  // where: the file and line of the header
+    std::vector<std::string> targets, arguments;
     std::vector<DataLine> steps;
 };
 

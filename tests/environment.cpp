@@ -1,16 +1,13 @@
-// Builds every process-wide table once before any test runs, as the programs'
-// start-up does.
+// Builds every process-wide table once before any test runs, as the programs' start-up does.
 #include "startup.h"
 #include "variant.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-class EngineEnvironment : public ::testing::Environment {
-public:
+struct EngineEnvironment : ::testing::Environment {
     void SetUp() override { initialiseEngine(ostrel64Variant); }
 };
 
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
+[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
 }  // namespace

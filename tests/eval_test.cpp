@@ -1,6 +1,5 @@
-// Evaluation: hand-worked values of both programs' terms, the endings and
-// king-and-pawn rules with their colour mirrors, the colour-flip symmetry over
-// many positions, and the pawn cache against recomputation.
+// Evaluation: hand-worked values of both programs' terms, the colour symmetry over many positions, and the pawn
+// cache against recomputation.
 #include "eval/eval.h"
 #include "eval/masks.h"
 #include "unit_cases.h"
@@ -10,14 +9,13 @@
 
 namespace {
 
-// Selects a variant for one scope and restores ostrel64 afterwards.
 struct VariantScope {
     explicit VariantScope(const Variant& variant) { selectVariant(variant); }
     ~VariantScope() { selectVariant(ostrel64Variant); }
 };
 
-// The position mirrored top to bottom with the colours and the side to move
-// swapped; no castling rights or en-passant square (the evaluation reads neither).
+// The position mirrored top to bottom with the colours and the side to move swapped; no castling rights or
+// en-passant square (the evaluation reads neither).
 Board flipped(const Board& board) {
     Board mirrored = board;
     for (Bitboard& set : mirrored.bitboards) set = __builtin_bswap64(set);
@@ -29,9 +27,8 @@ Board flipped(const Board& board) {
     return mirrored;
 }
 
-// Bonuses between neighbouring passers are handed out in ascending square
-// order, which the flip turns round rank-wise: two passers of one side on
-// adjacent files and different ranks may earn a different count after it
+// Bonuses between neighbouring passers are handed out in ascending square order, which the flip turns round
+// rank-wise: two passers of one side on adjacent files and different ranks may earn a different count after it
 // (the flip cases of the data file show this is real).
 bool passerOrderMayMatter(const Board& board) {
     for (const Colour side : {WHITE, BLACK}) {
@@ -49,11 +46,10 @@ bool passerOrderMayMatter(const Board& board) {
     return false;
 }
 
-// The value of the position plus that of its colour mirror, which must be 0.
-// The rules are not symmetric in two places. The short castled areas are not
-// mirror images (White's holds f1, Black's f7): with a king on one of those
-// four squares the shield term, a plain addend whenever it is counted, is
-// left out of both. None where passers' order may matter.
+// The value of the position plus that of its colour mirror, which must be 0. The rules are not symmetric in two
+// places. The short castled areas are not mirror images (White's holds f1, Black's f7): with a king on one of
+// those four squares the shield term, a plain addend whenever it is counted, is left out of both. None where
+// passers' order may matter.
 std::optional<int> mirrorSum(const Board& board) {
     if (passerOrderMayMatter(board)) return std::nullopt;
     const Board mirrored = flipped(board);
@@ -93,7 +89,7 @@ DATA_TEST(Evaluation, Values, "evaluation.txt", AsWorkedOutByHand) {
         int score = 0, mirroredScore = 0;
         if (name == "ending") return std::to_string(code) + "/" + std::to_string(mirroredCode) + (drawn ? ",drawn" : "");
         if (name == "flip") return std::to_string(evaluate(board) + evaluate(mirrored));
-        if (name.rfind("race@", 0) == 0)  // the pawn race's score for these counts of White and Black
+        if (name.starts_with("race@"))  // the pawn race's score for these counts of White and Black
             return std::to_string(getUnstoppablePasserScore(std::stoi(name.substr(5)), std::stoi(name.substr(name.find(',') + 1))));
         if (name == "kpk") {
             const bool known = probeKpk(board, code, score);
@@ -123,12 +119,11 @@ DATA_TEST(Evaluation, Values, "evaluation.txt", AsWorkedOutByHand) {
     }
 }
 
-// Near the perft positions, in each program (ostrel32's pawn term differs for
-// the same pawns, and its walk meets what ostrel64's left in the cache): the
-// colour mirror's value is the negated one where the rules are symmetric, and
-// the pawn term, at the position's phase and at 0, is what recomputation
-// gives with the cache at full size and at one and two slots (where every
-// structure fights for the same entries), asked twice (to hit what was stored).
+// Near the perft positions, in each program (ostrel32's pawn term differs for the same pawns, and its walk meets
+// what ostrel64's left in the cache): the colour mirror's value is the negated one where the rules are symmetric,
+// and the pawn term, at the position's phase and at 0, is what recomputation gives with the cache at full size
+// and at one and two slots (where every structure fights for the same entries), asked twice (to hit what was
+// stored).
 TEST(Evaluation, ColourMirrorAndPawnCacheOverManyPositions) {
     for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant}) {
         VariantScope scope(*variant);

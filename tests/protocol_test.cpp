@@ -1,21 +1,17 @@
-// The engine as a GUI sees it: both programs driven through pipes by the
-// transcripts of tests/data/ (their language is described in tests/data/README.md),
-// and what of the protocol front end, the time budget and the log can be
-// tested without a process.
+// The engine as a GUI sees it, through pipes, by the transcripts of tests/data/ (see its README.md); and what of
+// the front end, the time budget and the log can be tested without a process.
 #include "engine.h"
 #include "engine_process.h"
 #include "log.h"
 
 #include <filesystem>
+#include <utility>
 
 namespace {
 
 const std::vector<Launcher> programs = {{"ostrel64", "64", {OSTREL64_PATH}}, {"ostrel32", "32", {OSTREL32_PATH}}};
 
 class ThroughPipes : public ::testing::TestWithParam<Transcript> {};
-class GoLine : public ::testing::TestWithParam<DataLine> {};
-
-}  // namespace
 
 TEST_P(ThroughPipes, Transcript) { runTranscript(GetParam(), programs); }
 INSTANTIATE_TRANSCRIPTS(Protocol, ThroughPipes, "protocol.txt");
@@ -23,7 +19,7 @@ INSTANTIATE_TRANSCRIPTS(TimeBudget, ThroughPipes, "time_limits.txt");
 INSTANTIATE_TRANSCRIPTS(Search, ThroughPipes, "search_output.txt");
 INSTANTIATE_TRANSCRIPTS(Robustness, ThroughPipes, "robustness.txt");
 
-TEST_P(GoLine, GivesItsBudget) {
+DATA_TEST(TimeBudget, GoLine, "time_budget.txt", GivesItsBudget) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     Engine engine;
     engine.board.sideToMove = fields[0] == "b" ? BLACK : WHITE;
@@ -32,34 +28,24 @@ TEST_P(GoLine, GivesItsBudget) {
     goParams = GoParameters{};
     const bool unbounded = engine.timeAllocated == ~std::uint64_t{0};
     EXPECT_EQ(unbounded ? "unbounded" : std::to_string(engine.timeAllocated) + " " + std::to_string(engine.extraTime),
-              fields[2])
-        << GetParam().where;
+              fields[2]);
 }
-INSTANTIATE_TEST_SUITE_P(TimeBudget, GoLine, ::testing::ValuesIn(readDataLines("time_budget.txt")),
-                         [](const auto& test) { return "line" + test.param.where.substr(test.param.where.find(':') + 1); });
 
 TEST(Protocol, ScoresInMovesAndThePvLast) {
-    // Mates in moves, signed from the side to move's view, as far as the
-    // longest line the search can make.
+    // Mates in moves, signed from the side to move's view, as far as the longest line the search can make.
     const std::pair<int, const char*> scores[] = {
-        {35, "cp 35"},           {-35, "cp -35"},         {0, "cp 0"},
-        {MATE_SCORE - 1, "mate 1"}, {MATE_SCORE - 3, "mate 2"}, {MATE_SCORE - 4, "mate 2"},
-        {2 - MATE_SCORE, "mate -1"}, {3 - MATE_SCORE, "mate -2"}, {-MATE_SCORE, "mate 0"},
-        {MATE_BOUND, "mate 64"}, {MATE_BOUND - 1, "cp 999871"}, {-MATE_BOUND, "mate -64"},
+        {35, "cp 35"}, {-35, "cp -35"}, {0, "cp 0"}, {MATE_BOUND - 1, "cp 999871"}, {MATE_BOUND, "mate 64"},
+        {MATE_SCORE - 1, "mate 1"}, {MATE_SCORE - 3, "mate 2"}, {MATE_SCORE - 4, "mate 2"}, {-MATE_SCORE, "mate 0"},
+        {2 - MATE_SCORE, "mate -1"}, {3 - MATE_SCORE, "mate -2"}, {-MATE_BOUND, "mate -64"},
     };
     for (const auto& [score, text] : scores) EXPECT_EQ(scoreText(score), text) << score;
 
-    // Black castles first in the line; below a millisecond the speed is
-    // taken over one, and counts beyond 32 bits do not overflow.
+    // Black castles first in the line; below a millisecond the speed is taken over one, and counts beyond 32 bits
+    // do not overflow.
     const Move line[3] = {makeMove(MOVE_CASTLE_SHORT, 0, 0), makeMove(MOVE_CASTLE_LONG, 0, 0),
                           makeMove(MOVE_QUIET, 52, 60)};
-    SearchInfo info;
-    info.depth = 3;
-    info.score = MATE_SCORE - 5;
-    info.nodes = 5000000000ULL;
-    info.mover = BLACK;
-    info.line = line;
-    info.lineLength = 3;
+    SearchInfo info{.depth = 3, .score = MATE_SCORE - 5, .nodes = 5000000000ULL, .mover = BLACK, .line = line,
+                    .lineLength = 3};
     EXPECT_EQ(searchInfoLine(info),
               "info depth 3 score mate 3 time 0 nodes 5000000000 nps 5000000000000 pv e8g8 e1c1 e7e8");
     info.lineLength = 0;
@@ -68,8 +54,9 @@ TEST(Protocol, ScoresInMovesAndThePvLast) {
     EXPECT_EQ(searchInfoLine(info), "info depth 3 score cp -12 time 3 nodes 5000000000 nps 1666666666666");
 }
 
+// Blank-padded fields, and " (2)" for a second engine started in the same second in the same folder (a run
+// without a log is a transcript).
 TEST(Protocol, LogFileNamesAndASecondEngineInTheSameSecond) {
-    EXPECT_EQ(logFileName(2021, 12, 12, 9, 30, 45, 1), "2021-12-12  9-30-45.log");
     const TemporaryDirectory dir;
     const LocalTime t{2021, 3, 3, 14, 7, 9};
     ASSERT_TRUE(OpenLogFile(t, dir.path));
@@ -77,11 +64,8 @@ TEST(Protocol, LogFileNamesAndASecondEngineInTheSameSecond) {
     ASSERT_TRUE(OpenLogFile(t, dir.path));
     EXPECT_NE(first, logFile);
     std::fclose(first);
-    std::fclose(logFile);
+    std::fclose(std::exchange(logFile, nullptr));
     EXPECT_TRUE(std::filesystem::exists(dir.path + "/2021- 3- 3 14- 7- 9 (2).log"));
-    // Where no file can be created the engine runs without a log, and
-    // writing to none does nothing.
-    EXPECT_FALSE(OpenLogFile(t, "/proc"));
-    EXPECT_EQ(logFile, nullptr);
-    WriteLog("source\\UCI", 70, "UCI::ParseUciCommand", "IN:  uci");
 }
+
+}  // namespace

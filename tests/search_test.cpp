@@ -1,7 +1,5 @@
-// Search: root searches and single calls of the search nodes with what they
-// leave behind (the table, killers, the principal variation), exchange values
-// and ordering keys, the table's replacement rule and size, polls and budgets,
-// the move picker, for both programs.
+// Search, for both programs: calls of the search nodes and root searches with what they leave behind, exchange
+// values and ordering keys, the table and its sizes, polls and budgets, and the move picker.
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/pv.h"
@@ -9,7 +7,6 @@
 #include "unit_cases.h"
 #include "variant.h"
 
-#include <iterator>
 #include <limits>
 
 using namespace search_params;
@@ -19,8 +16,8 @@ namespace {
 constexpr std::uint64_t NEVER = std::numeric_limits<std::uint64_t>::max();
 constexpr int INF = ROOT_INFINITY;
 
-// Stops the search once the node count reaches stopAtNodes; records the polls,
-// the first move of each line reported and the draw notes.
+// Stops the search once the node count reaches stopAtNodes; records the polls, the first move of each line
+// reported and the draw notes.
 struct TestHost final : SearchHost {
     std::uint64_t stopAtNodes = NEVER;
     int inputPolls = 0, deadlineChecks = 0;
@@ -49,7 +46,6 @@ protected:
         if (transpositionTableMegabytes() != ostrel64Variant.initialHashMB) resizeTranspositionTable(ostrel64Variant.initialHashMB);
         reset(ostrel64Variant);
     }
-    // Empty table and killers, no stop, no node budget.
     static void reset(const Variant& variant) {
         selectVariant(variant);
         resetSearchMemory();
@@ -71,13 +67,11 @@ protected:
 
 // The ordering key orderMoves gives a move at this ply with this hash move.
 std::uint32_t orderingKey(const Board& board, Move move, int ply = 1, Move hashMove = NO_MOVE) {
-    Move list[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(list, count);
-    orderMoves(board, list, count, hashMove, ply);
-    const Move* found = std::find_if(list, list + count, [&](Move m) { return sameMove(m, move); });
-    EXPECT_NE(found, list + count) << "not generated";
-    return found == list + count ? 0 : moveScore(*found);
+    std::vector<Move> list = generatedMoves(board);
+    orderMoves(board, list.data(), int(list.size()), hashMove, ply);
+    const auto found = std::find_if(list.begin(), list.end(), [&](Move m) { return sameMove(m, move); });
+    EXPECT_NE(found, list.end()) << "not generated";
+    return found == list.end() ? 0 : moveScore(*found);
 }
 
 // ostrel64 with ostrel32's search additions, and nothing else of ostrel32.
@@ -90,8 +84,7 @@ const Variant& additionsAlone() {
 DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     ASSERT_GE(fields.size(), 4u) << "expected: FEN ; stored entries ; call ; facts [; FEN]";
-    std::istringstream callText(fields[2]);
-    std::vector<std::string> call{std::istream_iterator<std::string>(callText), {}};
+    std::vector<std::string> call = wordsOf(fields[2]);
     const std::map<std::string, const Variant*> programs = {
         {"ostrel64", &ostrel64Variant}, {"ostrel32", &ostrel32Variant}, {"additions", &additionsAlone()}};
     const std::string program = programs.count(call[0]) ? call[0] : "ostrel64";
@@ -101,7 +94,7 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         if (word.find("inf") != std::string::npos) return word[0] == '-' ? -INF : INF;
         const std::size_t mate = word.find("mate");
         if (mate != std::string::npos) return (word[0] == '-' ? -1 : 1) * (MATE_SCORE - std::stoi(word.substr(mate + 4)));
-        return word.rfind("eval", 0) ? std::stoi(word) : eval + (word.size() > 4 ? std::stoi(word.substr(4)) : 0);
+        return !word.starts_with("eval") ? std::stoi(word) : eval + (word.size() > 4 ? std::stoi(word.substr(4)) : 0);
     };
     // What the call leaves behind on a position in a program ("" for none).
     const auto run = [&](const std::string& position, const std::string& name) {
@@ -114,12 +107,11 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         }
         const Board before = board;
         eval = sideToMoveEvaluation(board);
-        // Each entry belongs to the position after the moves or passes before
-        // its last six words; its move may be one of the root's instead.
+        // Each entry belongs to the position after the moves or passes before its last six words; its move may be
+        // one of the root's instead.
         std::istringstream entries(fields[1]);
         for (std::string entry; std::getline(entries, entry, ',');) {
-            std::istringstream entryText(entry);
-            const std::vector<std::string> w{std::istream_iterator<std::string>(entryText), {}};
+            const std::vector<std::string> w = wordsOf(entry);
             const std::size_t n = w.size();
             Board there = board;
             for (std::size_t i = 0; i + 6 < n; ++i) {
@@ -141,9 +133,7 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         testing::internal::CaptureStdout();  // what a damaged position makes the ordering print
         const bool mateSooner = call[0] == "root" && fields[3].find("shallower") != std::string::npos &&
                                 searchTo(board, a[0] - 1) >= MATE_BOUND;
-        host.firstMoves.clear();
-        host.draws.clear();
-        host.inputPolls = host.deadlineChecks = 0;
+        host = TestHost{};
         host.stopAtNodes = option.count("stopAt") ? option["stopAt"] : NEVER;
         searchNodeLimit = option.count("budget") ? option["budget"] : NEVER;
         stopSearch = option["stopping"];
@@ -186,7 +176,7 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         EXPECT_EQ(same["score"] + " " + same["nodes"], found["score"] + " " + found["nodes"]) << "score and nodes on " << fields[4];
     }
     expectFacts(fields[3] + (fields[3].find("draws=") == std::string::npos ? " draws=0" : ""), [&](const std::string& name) {
-        if (name.rfind("reply:", 0) != 0) return found[name];
+        if (!name.starts_with("reply:")) return found[name];
         // The depth of the entry the table holds after that move, -1 for none.
         const Board after = fromFen(fields[0], name.substr(6));
         const TTEntry& slot = ttSlot(after.hashKey());
@@ -216,8 +206,8 @@ DATA_TEST(Search, MoveFacts, "search_moves.txt", ExchangeOrderingKeyAndTacticalT
     EXPECT_EQ(isTacticalMove(move, board), fields[4] == "yes") << "tactical";
 }
 
-// The steps of the data file are taken in order; after each, the table's
-// slot, the killers or the ordering key must be what the line says.
+// The steps of the data file are taken in order; after each, the table's slot, the killers or the ordering key
+// must be what the line says.
 TEST_F(Search, TableKillersAndOrderingKeysRememberWhatTheyShould) {
     const Board board = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
     const std::uint64_t a = 0x5A5A0011ULL, b = a + (std::uint64_t{1} << 40);
@@ -234,8 +224,7 @@ TEST_F(Search, TableKillersAndOrderingKeysRememberWhatTheyShould) {
         SCOPED_TRACE(line.where);
         std::string kind = "store";
         std::vector<std::int64_t> v, after;
-        std::istringstream words(line.text);
-        for (std::string word; words >> word;) {
+        for (const std::string& word : wordsOf(line.text)) {
             if (word == "empty") resetSearchMemory();
             else if (word == "stopping") stopSearch = true;
             else if (word == "killer" || word == "key") kind = word;
@@ -262,8 +251,8 @@ TEST_F(Search, TableSizesAndAResizeThatCannotAllocate) {
     EXPECT_EQ(ttEntryCount, 98304u);
     EXPECT_EQ(ttMask, 65535u);
     for (std::uint64_t key : {std::uint64_t{0}, std::uint64_t{12345}, NEVER}) EXPECT_FALSE(ttMatches(ttSlot(key), key));
-    // Too big: the previous size comes back, emptied. When even that no longer
-    // fits, halve until a size does; the search works with it.
+    // Too big: the previous size comes back, emptied. When even that no longer fits, halve until a size does; the
+    // search works with it.
     ASSERT_TRUE(resizeTranspositionTable(8));
     setTableAllocationLimit(std::size_t{16} << 20);
     ttStore(99, 0, 10, makeMove(MOVE_QUIET, 1, 18), 4, 5, 1);
@@ -279,21 +268,18 @@ TEST_F(Search, TableSizesAndAResizeThatCannotAllocate) {
     EXPECT_TRUE(ttMatches(ttSlot(board.hashKey()), board.hashKey()));
 }
 
-// The picker hands out exactly the sequence of one full ordering, keys
-// included, whatever the hash move and killers (one from another position
-// too, which may or may not be in the list); that ordering runs by key, then
+// The picker hands out exactly the sequence of one full ordering, keys included, whatever the hash move and
+// killers (one from another position too, which may or may not be in the list); that ordering runs by key, then
 // by the whole word.
 void compareWithFullOrdering(Board& board, int seed) {
-    Move generated[MAX_MOVES];
-    int count = 0;
-    board.generateMoves(generated, count);
-    const int ply = 7;
+    const std::vector<Move> generated = generatedMoves(board);
+    const int count = int(generated.size()), ply = 7;
     for (int scenario = 0; scenario < 4 && count > 0; ++scenario) {
         const Move hashMove = scenario == 3 ? NO_MOVE : generated[(seed + scenario) % count];
         const Move stale = killerMoves[ply][0];
         for (int slot = 0; slot < KILLER_SLOTS; ++slot) killerMoves[ply][slot] = generated[(seed * 7 + slot * 5) % count];
         if (scenario == 1) killerMoves[ply][2] = stale;
-        std::vector<Move> ordered(generated, generated + count), picked = ordered;
+        std::vector<Move> ordered = generated, picked = generated;
         orderMoves(board, ordered.data(), count, hashMove, ply);
         MovePicker picker(board, picked.data(), count, hashMove, ply);
         int n = 0;
@@ -309,8 +295,8 @@ void compareWithFullOrdering(Board& board, int seed) {
 TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
     int seed = 0;
     EXPECT_GT(walkPerftPositions(3, [&](Board& board) { compareWithFullOrdering(board, seed++); }), 40000);
-    // Lists that offer the king (to a pawn, knight, bishop, rook, queen, king),
-    // and one that does not (a pawn never takes it by promotion).
+    // Lists that offer the king (to a pawn, knight, bishop, rook, queen, king), and one that does not (a pawn
+    // never takes it by promotion).
     testing::internal::CaptureStdout();
     for (const char* placement : {"8/8/8/3k4/4P3/8/8/4K3", "8/8/8/3k4/8/2N5/8/4K3", "8/8/8/3k4/8/8/B7/4K3",
                                   "8/8/8/3k4/8/8/8/3RK3", "8/8/8/3k4/8/8/8/Q3K3", "8/8/8/8/8/8/3k4/4K3",
@@ -322,8 +308,8 @@ TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
 }
 
 TEST_F(Search, InternalDeepeningOfOstrel32) {
-    // A full-window depth-3 node without a table entry first searches itself at
-    // depth 1, exactly as if that search had been run before it.
+    // A full-window depth-3 node without a table entry first searches itself at depth 1, exactly as if that
+    // search had been run before it.
     Board board;
     alphaBeta(board, 1, 2, -INF, INF, true, 0);
     const int score = alphaBeta(board, 3, 2, -INF, INF, false, 0);

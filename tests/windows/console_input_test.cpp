@@ -1,7 +1,6 @@
-// console_input_test.exe, run with a console as standard input (under Wine: a pseudo-terminal). Puts
-// events into its own console's input buffer, the way typing, focus changes and the mouse do, and checks
-// what the engine's console reader makes of them. Prints "ok" and ends with status 0, or names each failed
-// check and ends with status 1.
+// console_input_test.exe, run with a console as standard input (under Wine: a pseudo-terminal), puts events
+// into its own console's input buffer as typing, focus changes and the mouse do, and checks what the engine's
+// console reader makes of them. Prints "ok" and ends with status 0, or names each failed check and ends with 1.
 #include "platform/console.h"
 
 #include <windows.h>
@@ -28,9 +27,8 @@ INPUT_RECORD key(char c, bool down, WORD repeat = 1) {
     return record;
 }
 
-// Key down and key up for each character, as typing gives, or the records
-// given; then a focus change, a window resize, a menu event and a mouse
-// click, which carry no text.
+// Key down and key up for each character, as typing gives, or the records given; then a focus change, a
+// window resize, a menu event and a mouse click, which carry no text.
 void put(const std::string& typed, bool eventsWithoutText = false, std::vector<INPUT_RECORD> records = {}) {
     for (char c : typed) records.insert(records.end(), {key(c, true), key(c, false)});
     if (eventsWithoutText) {
@@ -57,8 +55,7 @@ int main() {
     InputReader reader;
     check(!reader.isPipe(), "standard input is a console");
 
-    // Typed before the engine was ready: discarded, and no window or mouse
-    // events from now on.
+    // Typed before the engine was ready: discarded, and no window or mouse events from now on.
     put("isready\r");
     reader.prepare();
     check(pendingEvents() == 0, "typed-ahead input is discarded");
@@ -66,8 +63,8 @@ int main() {
     GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode);
     check((mode & (ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT)) == 0, "window and mouse input are off");
 
-    // Events without text and an unfinished line: no input, nothing blocks,
-    // and the events are taken out of the console.
+    // Events without text and an unfinished line: no input, nothing blocks, and the events are taken out of
+    // the console.
     put("", true);
     put("go dep", true);
     check(!reader.lineAvailable(), "an unfinished line is not input");

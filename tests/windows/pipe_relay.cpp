@@ -1,8 +1,7 @@
-// pipe_relay.exe PROGRAM [ARGUMENT...]: starts PROGRAM the way a Windows GUI starts an engine, its standard
-// input and output anonymous pipes of its own, and relays this process's input to it and its output back.
-// Under Wine the tests reach the engine through it, so the engine sees real Windows pipes (which
-// PeekNamedPipe can look into) rather than the host's. The end of this program's input closes the engine's
-// input; the engine's exit status becomes this program's, and the engine ends with this program.
+// pipe_relay.exe PROGRAM [ARGUMENT...]: starts PROGRAM as a Windows GUI starts an engine, with anonymous pipes
+// of its own as standard input and output, and relays this process's input to it and its output back. Under Wine
+// the engine so sees real Windows pipes (which PeekNamedPipe can look into) rather than the host's. The end of
+// this program's input closes the engine's; the engine's exit status becomes this program's.
 #include <windows.h>
 
 #include <string>
@@ -10,11 +9,9 @@
 namespace {
 
 struct Copy {
-    HANDLE from;
-    HANDLE to;
+    HANDLE from, to;
 };
 
-// Copies until the source ends, then closes the destination.
 DWORD WINAPI copyAll(void* argument) {
     const Copy copy = *static_cast<Copy*>(argument);
     char chunk[4096];
@@ -50,8 +47,8 @@ int main(int argc, char** argv) {
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                         &startup, &process))
         return 4;
-    // The program ends with this one, even when a test gives up and kills
-    // the relay: it must not live on as an orphan.
+    // The program ends with this one, even when a test gives up and kills the relay: it must not live on as
+    // an orphan.
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -61,8 +58,7 @@ int main(int argc, char** argv) {
     CloseHandle(childInput);
     CloseHandle(childOutput);
 
-    // The input thread may still wait for input nobody sends when the
-    // program ends; ExitProcess ends it.
+    // The input thread may still wait for input nobody sends when the program ends; ExitProcess ends it.
     Copy input{GetStdHandle(STD_INPUT_HANDLE), toChild};
     CreateThread(nullptr, 0, copyAll, &input, 0, nullptr);
     Copy output{fromChild, GetStdHandle(STD_OUTPUT_HANDLE)};

@@ -1,8 +1,6 @@
-// The Windows programs under Wine, driven by the transcripts of
-// tests/data/wine.txt through the three kinds of input a Windows user gives
-// them: a pipe of the host (a Linux GUI starting the program under Wine),
-// an anonymous Windows pipe (a Windows GUI; reached through pipe_relay.exe)
-// and a console someone types into.
+// The Windows programs under Wine, driven by the transcripts of tests/data/wine.txt through the three kinds of
+// input a Windows user gives them: a pipe of the host (a Linux GUI starting the program under Wine), an anonymous
+// Windows pipe (a Windows GUI; reached through pipe_relay.exe) and a console someone types into.
 #include "engine_process.h"
 
 #include <algorithm>
@@ -33,11 +31,9 @@ const std::vector<Launcher> launchers = {
      .windows = true},
 };
 
-// Sets Wine up once for all tests: its own prefix in the build folder, no
-// debug output, no installer dialogs; the first test to run creates the
-// prefix while the others wait for it.
-class WineEnvironment : public ::testing::Environment {
-public:
+// Sets Wine up once for all tests: its own prefix in the build folder, no debug output, no installer dialogs; the
+// first test to run creates the prefix while the others wait for it.
+struct WineEnvironment : ::testing::Environment {
     void SetUp() override {
         const std::string prefix = WINE_PREFIX;
         setenv("WINEPREFIX", prefix.c_str(), 1);
@@ -46,9 +42,8 @@ public:
         const int lock = open((prefix + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
         ASSERT_GE(lock, 0);
         flock(lock, LOCK_EX);
-        if (!std::filesystem::exists(prefix + "/system.reg")) {
-            EXPECT_EQ(std::system((wine + " wineboot --init >/dev/null 2>&1").c_str()), 0);
-        }
+        EXPECT_TRUE(std::filesystem::exists(prefix + "/system.reg") ||
+                    std::system((wine + " wineboot --init >/dev/null 2>&1").c_str()) == 0);
         close(lock);
     }
 };
