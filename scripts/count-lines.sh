@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Prints the non-blank lines of the engine's code and of its test code, the
 # figure the test suite is kept in proportion to (at most a third).
-# Test code: every code, script and build file under tests/ and fuzz/, and the
-# fuzzing script; case data (tests/data/, the fuzz corpus, .epd/.txt/.tsv) aside.
+# Test code: every code and script file under tests/ and fuzz/, and the fuzzing
+# script; case data (tests/data/, the fuzz corpus, .epd/.txt/.tsv) and the CMake
+# files aside, as the engine's figure leaves out its own build files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
