@@ -405,12 +405,7 @@ bool Engine::mateProvedUnderClock() const {
 }
 
 void Engine::reportIteration(int depth, int score) {
-    SearchInfo info;
-    info.depth = depth;
-    info.score = score;
-    info.elapsedMs = widen(elapsedMs());
-    info.nodes = nodeCount;
-    uci.SendSearchInfo(info);
+    uci.SendSearchInfo({.depth = depth, .score = score, .elapsedMs = widen(elapsedMs()), .nodes = nodeCount});
 }
 
 void Engine::reportBestLine(const SearchInfo& info) { uci.SendSearchInfo(info); }

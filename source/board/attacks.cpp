@@ -23,10 +23,9 @@ std::uint8_t kingDistance[64][64];
 
 namespace {
 
-constexpr Bitboard FILE_A = 0x0101010101010101ULL;
 // The h-file without h8: h8 leaves the board by the shift itself.
 constexpr Bitboard FILE_H_BELOW_8 = 0x0080808080808080ULL;
-constexpr Bitboard NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+constexpr Bitboard NOT_FILE_H = ~FILE_H_SET;
 
 Bitboard stepEast(Bitboard b) { return (b & ~FILE_H_BELOW_8) << 1; }
 Bitboard stepWest(Bitboard b) { return (b >> 1) & NOT_FILE_H; }
@@ -65,8 +64,8 @@ void initLineMasks() {
         antiDiagonalMask[s] = anti;
 
         rankMask[s] = 0xFFULL << (8 * r);
-        fileMask[s] = FILE_A << f;
-        adjacentFilesMask[s] = (f > 0 ? FILE_A << (f - 1) : 0) | (f < 7 ? FILE_A << (f + 1) : 0);
+        fileMask[s] = FILE_A_SET << f;
+        adjacentFilesMask[s] = (f > 0 ? FILE_A_SET << (f - 1) : 0) | (f < 7 ? FILE_A_SET << (f + 1) : 0);
     }
 }
 
@@ -125,7 +124,7 @@ void initRankAttacks() {
                 files |= 1 << x;
                 if (occupied & (1 << x)) break;
             }
-            rankAttacks[f][o] = Bitboard(files) * 0x0101010101010101ULL;
+            rankAttacks[f][o] = Bitboard(files) * FILE_A_SET;
         }
     }
 }

@@ -46,7 +46,7 @@ inline Bitboard lineAttacks(Bitboard occupancy, Bitboard lineMask, Square s) {
 }
 inline Bitboard fileLineAttacks(Bitboard occupancy, Square s) {
     const int f = fileOf(s);
-    const int index = int((((occupancy >> f) & 0x0101010101010101ULL) * 0x0080402010080400ULL) >> 58);
+    const int index = int((((occupancy >> f) & FILE_A_SET) * 0x0080402010080400ULL) >> 58);
     return fileAttacks[rankOf(s)][index] << f;
 }
 inline Bitboard bishopAttacks(Bitboard occupancy, Square s) {
@@ -59,10 +59,16 @@ inline Bitboard queenAttacks(Bitboard occupancy, Square s) {
     return bishopAttacks(occupancy, s) | rookAttacks(occupancy, s);
 }
 
-// Every square some pawn of the set attacks, for pawns of the given colour
-// (the same squares as the union of their pawnAttacks entries).
+// The squares the pawns of the set, of the given colour, attack in one
+// capture direction: toward the h-file, or toward the a-file. No two pawns
+// share a target in one direction.
+inline Bitboard pawnAttacksTowardH(Bitboard pawns, Colour colour) {
+    return colour == WHITE ? (pawns & ~FILE_H_SET) << 9 : (pawns & ~FILE_H_SET) >> 7;
+}
+inline Bitboard pawnAttacksTowardA(Bitboard pawns, Colour colour) {
+    return colour == WHITE ? (pawns & ~FILE_A_SET) << 7 : (pawns & ~FILE_A_SET) >> 9;
+}
+// Every square some pawn of the set attacks (the union of their pawnAttacks entries).
 inline Bitboard pawnAttackSet(Bitboard pawns, Colour colour) {
-    constexpr Bitboard FILE_A = 0x0101010101010101ULL, FILE_H = FILE_A << 7;
-    return colour == WHITE ? ((pawns & ~FILE_H) << 9) | ((pawns & ~FILE_A) << 7)
-                           : ((pawns & ~FILE_H) >> 7) | ((pawns & ~FILE_A) >> 9);
+    return pawnAttacksTowardH(pawns, colour) | pawnAttacksTowardA(pawns, colour);
 }

@@ -38,8 +38,7 @@ LegalityTest::LegalityTest(const Board& board)
 }
 
 bool LegalityTest::isLegal(Board& board, Move move) const {
-    const std::uint32_t kind = moveKind(move);
-    if (kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
+    if (settledByMaking(move)) {
         if (!makeMoveIfLegal(board, move)) return false;
         board.unmakeMove(move);
         return true;
@@ -48,9 +47,7 @@ bool LegalityTest::isLegal(Board& board, Move move) const {
 }
 
 bool LegalityTest::makeIfLegal(Board& board, Move move) const {
-    const std::uint32_t kind = moveKind(move);
-    if (kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG)
-        return makeMoveIfLegal(board, move);
+    if (settledByMaking(move)) return makeMoveIfLegal(board, move);
     if (!isLegalMove(move)) {
         ++nodeCount;
         return false;

@@ -20,6 +20,13 @@ public:
     // back: it is only counted as the node that making it would have been.
     bool makeIfLegal(Board& board, Move move) const;
 
+    // Castling and en passant are the moves settled by making them; every
+    // other move by the bit tests of isLegalMove.
+    static bool settledByMaking(Move move) {
+        const std::uint32_t kind = moveKind(move);
+        return kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG;
+    }
+
     // Whether a move other than castling and en passant is legal.
     bool isLegalMove(Move move) const {
         const Square from = moveFrom(move), to = moveTo(move);

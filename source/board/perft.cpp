@@ -20,6 +20,8 @@ std::uint64_t countLegalMoves(Board& board) {
     std::uint64_t legal = 0;
     for (int i = 0; i < count; ++i) {
         const Move move = list[i];
+        // The kinds LegalityTest::settledByMaking names, tested in place:
+        // through the helper this leaf loop measured 1% more instructions.
         const std::uint32_t kind = moveKind(move);
         if (moveFrom(move) == king || kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG)
             legal += test.isLegal(board, move);

@@ -23,6 +23,10 @@ constexpr Square makeSquare(int file, int rank) { return rank * 8 + file; }
 // The same file on the mirrored rank: how White-side tables are read for Black.
 constexpr Square mirror(Square s) { return s ^ 56; }
 constexpr Bitboard squareBit(Square s) { return Bitboard{1} << s; }
+// The a-file and the h-file as sets. A set on the first rank times
+// FILE_A_SET spreads each of its squares over its whole file.
+inline constexpr Bitboard FILE_A_SET = 0x0101010101010101ULL;
+inline constexpr Bitboard FILE_H_SET = FILE_A_SET << 7;
 
 constexpr int popCount(Bitboard b) { return std::popcount(b); }
 constexpr Square lowestSquare(Bitboard b) { return std::countr_zero(b); }

@@ -281,7 +281,7 @@ Bitboard filesOf(Bitboard set) {
     set |= set >> 8;
     set |= set >> 16;
     set |= set >> 32;
-    return (set & 0xFF) * 0x0101010101010101ULL;
+    return (set & 0xFF) * FILE_A_SET;
 }
 
 }  // namespace

@@ -173,23 +173,14 @@ inline std::size_t pawnCacheIndex(Bitboard whitePawns, Bitboard blackPawns) {
 PawnStructure pawnStructure(Bitboard whitePawns, Bitboard blackPawns, bool revised) {
     if (!pawnCacheOn) return computePawnStructure(whitePawns, blackPawns, revised);
     PawnCacheEntry& entry = pawnCache[pawnCacheIndex(whitePawns, blackPawns)];
-    if (entry.whitePawns == whitePawns && entry.blackPawns == blackPawns && entry.revised == revised) {
-        PawnStructure cached;
-        cached.mg = entry.mg;
-        cached.eg = entry.eg;
-        cached.passed = entry.passed;
-        return cached;
-    }
+    if (entry.whitePawns == whitePawns && entry.blackPawns == blackPawns && entry.revised == revised)
+        return PawnStructure{entry.mg, entry.eg, entry.passed};
     const PawnStructure computed = computePawnStructure(whitePawns, blackPawns, revised);
     // A legal position's sums are a few hundred; anything that would not
     // fit the entry is simply not kept.
     if (computed.mg == std::int16_t(computed.mg) && computed.eg == std::int16_t(computed.eg)) {
-        entry.whitePawns = whitePawns;
-        entry.blackPawns = blackPawns;
-        entry.passed = computed.passed;
-        entry.mg = std::int16_t(computed.mg);
-        entry.eg = std::int16_t(computed.eg);
-        entry.revised = revised;
+        entry = PawnCacheEntry{whitePawns, blackPawns, computed.passed, std::int16_t(computed.mg),
+                               std::int16_t(computed.eg), revised};
     }
     return computed;
 }

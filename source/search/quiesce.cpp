@@ -19,8 +19,7 @@ bool hasLegalMove(Board& board, const Move* list, int count, const LegalityTest&
     for (int i = 0; i < count; ++i) {
         const Move move = list[i];
         if (capturesKing(move)) return true;
-        const std::uint32_t kind = moveKind(move);
-        if (kind == MOVE_EN_PASSANT || kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
+        if (LegalityTest::settledByMaking(move)) {
             if (!makeMoveIfLegal(board, move)) continue;
             board.unmakeMove(move);
             return true;

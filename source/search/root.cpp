@@ -99,15 +99,9 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
             walkTableLine(board);
             principalVariation(board, bestMove, pv);
             ponderMove = pv.ponder;
-            SearchInfo info;
-            info.depth = depth;
-            info.score = score;
-            info.elapsedMs = std::uint64_t(clockMs() - searchStart);
-            info.nodes = nodeCount;
-            info.mover = side;
-            info.line = pv.moves;
-            info.lineLength = pv.length;
-            searchHost().reportBestLine(info);
+            searchHost().reportBestLine({.depth = depth, .score = score,
+                                         .elapsedMs = std::uint64_t(clockMs() - searchStart), .nodes = nodeCount,
+                                         .mover = side, .line = pv.moves, .lineLength = pv.length});
         }
     }
 
