@@ -61,11 +61,7 @@ std::optional<int> mirrorSum(const Board& board) {
 }
 
 // The terms a data line names, as counted by the evaluation and as asked at a phase.
-struct Term {
-    const char* name;
-    int EvalBreakdown::*counted;
-    int (*asked)(const Board&, int phase);
-};
+struct Term { const char* name; int EvalBreakdown::*counted; int (*asked)(const Board&, int phase); };
 const Term TERMS[] = {
     {"total", &EvalBreakdown::total, nullptr}, {"phase", &EvalBreakdown::phase, nullptr},
     {"tempo", &EvalBreakdown::tempo, nullptr}, {"material", &EvalBreakdown::material, nullptr},
