@@ -19,46 +19,22 @@ import argparse
 import os
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
+from match import Uci  # the engine process as the match script runs it
 
-class Engine:
-    def __init__(self, command, workdir):
-        self.proc = subprocess.Popen([command], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     cwd=workdir, text=True, bufsize=1)
 
-    def send(self, line):
-        self.proc.stdin.write(line + "\n")
-        self.proc.stdin.flush()
-
-    def read_until(self, prefix):
-        while True:
-            line = self.proc.stdout.readline()
-            if not line:
-                raise RuntimeError("engine output ended before '%s'" % prefix)
-            if line.startswith(prefix):
-                return line.strip()
-
-    def ready(self):
-        self.send("isready")
-        self.read_until("readyok")
-
+class Engine(Uci):
     def timed(self, command):
-        self.ready()
+        """Seconds from sending the command to its "Nodes searched" line, and the count."""
+        self.send("isready")
+        self.until("readyok")
         start = time.perf_counter()
         self.send(command)
-        line = self.read_until("Nodes searched")
+        line = self.until("Nodes searched", timeout=3600)[-1]
         return time.perf_counter() - start, int(line.split(":")[1])
-
-    def close(self):
-        try:
-            self.send("quit")
-            self.proc.wait(timeout=10)
-        except Exception:
-            self.proc.kill()
 
 
 def main():
@@ -78,7 +54,7 @@ def main():
         stockfish = Engine(args.stockfish, workdir)
         ostrel.send("position startpos")
         stockfish.send("uci")
-        stockfish.read_until("uciok")
+        stockfish.until("uciok")
         stockfish.send("setoption name Threads value 1")
         stockfish.send("position startpos")
         ratios = []
