@@ -4,6 +4,7 @@
 #include "board/board.h"
 #include "board/error.h"
 #include "log.h"
+#include "options.h"
 #include "variant.h"
 
 #include <cctype>
@@ -194,7 +195,7 @@ unsigned UCI::ParseLine(const std::string& line) {
     case CMD_UCI:
         SendMsg(activeVariant().idName);
         SendMsg("id author Belvantor");
-        SendMsg("option name Hash type spin default 1 min 1 max 2048");
+        for (const OptionSpec& option : optionTable()) SendMsg(optionLine(option));
         SendMsg("uciok");
         break;
     case CMD_ISREADY:
