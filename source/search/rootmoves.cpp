@@ -15,6 +15,11 @@ void RootMoves::allow(Move move) {
     allowed_[allowedCount_++] = move;
 }
 
+void RootMoves::allowLike(const RootMoves& other) {
+    std::copy(other.allowed_, other.allowed_ + other.allowedCount_, allowed_);
+    allowedCount_ = other.allowedCount_;
+}
+
 bool RootMoves::allowed(Move move) const {
     if (!restricted()) return true;
     return std::any_of(allowed_, allowed_ + allowedCount_, [&](Move m) { return sameMove(m, move); });

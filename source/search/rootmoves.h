@@ -21,6 +21,8 @@ public:
     // Limits the root to the moves allowed this way ("searchmoves").
     void allow(Move move);
     bool allowed(Move move) const;
+    // The same moves allowed as in another search's root.
+    void allowLike(const RootMoves& other);
     bool restricted() const { return allowedCount_ > 0; }
     int wantedLines() const { return wanted_; }
 
