@@ -2,6 +2,7 @@
 
 #include "search/params.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <new>
@@ -19,14 +20,21 @@ std::size_t allocationLimit = 0;
 
 constexpr TTEntry FRESH_ENTRY = {0, BOUND_EMPTY, NO_MOVE, 0, TT_FRESH_SCORE};
 
-void write(TTSlot& slot, const TTEntry& entry) {
+// The words of a slot that holds the entry.
+constexpr TTSlot encode(const TTEntry& entry) {
     const std::uint32_t depthAndBound = std::uint32_t(std::uint16_t(entry.depth)) | entry.bound << 16;
     const std::uint32_t mix = entry.move ^ std::uint32_t(entry.score) ^ depthAndBound;
-    ttStoreWord(slot.move, entry.move);
-    ttStoreWord(slot.score, std::uint32_t(entry.score));
-    ttStoreWord(slot.depthAndBound, depthAndBound);
-    ttStoreWord(slot.keyLow, std::uint32_t(entry.key) ^ mix);
-    ttStoreWord(slot.keyHigh, std::uint32_t(entry.key >> 32) ^ mix);
+    return {entry.move, std::uint32_t(entry.score), depthAndBound, std::uint32_t(entry.key) ^ mix,
+            std::uint32_t(entry.key >> 32) ^ mix, {}};
+}
+
+void write(TTSlot& slot, const TTEntry& entry) {
+    const TTSlot words = encode(entry);
+    ttStoreWord(slot.move, words.move);
+    ttStoreWord(slot.score, words.score);
+    ttStoreWord(slot.depthAndBound, words.depthAndBound);
+    ttStoreWord(slot.keyLow, words.keyLow);
+    ttStoreWord(slot.keyHigh, words.keyHigh);
 }
 
 TTSlot* tryAllocate(std::uint64_t entries) {
@@ -95,7 +103,10 @@ bool resizeTranspositionTable(int megabytes) {
 int transpositionTableMegabytes() { return tableMegabytes; }
 
 void clearTranspositionTable() {
-    for (std::uint64_t i = 0; i < ttEntryCount; ++i) write(transpositionTable[i], FRESH_ENTRY);
+    // No thread searches while the table is cleared, so plain copies of one
+    // fresh slot may fill it, as fast as memory takes them.
+    constexpr TTSlot fresh = encode(FRESH_ENTRY);
+    std::fill(transpositionTable, transpositionTable + ttEntryCount, fresh);
 }
 
 int ttHashfull() {

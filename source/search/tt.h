@@ -32,6 +32,7 @@ struct TTEntry {
 // yields a key that matches no position, and is not used: a torn entry is a miss.
 struct alignas(32) TTSlot {
     std::uint32_t move, score, depthAndBound, keyLow, keyHigh;
+    std::uint32_t unused[3];  // so a slot copies as one block, when a table is cleared
 };
 
 inline std::uint32_t ttLoad(std::uint32_t& word) {
