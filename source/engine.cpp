@@ -10,11 +10,14 @@
 #include "platform/console.h"
 #include "protocol_text.h"
 #include "search/params.h"
+#include "search/skill.h"
 #include "search/tt.h"
 #include "startup.h"
 #include "variant.h"
 
 #include <algorithm>
+#include <chrono>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +39,12 @@ constexpr int PERFT_MAX_DEPTH = 10;
 }  // namespace
 
 Engine::Engine() { threads.main().setHost(this); }
+
+std::uint64_t freshSeed() {
+    std::random_device device;
+    const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+    return ((std::uint64_t(now) * 0x9E3779B97F4A7C15ULL) ^ (std::uint64_t(device()) << 32 | device())) | 1;
+}
 
 // ---------------------------------------------------------------------------
 // Main loop and dispatch
@@ -108,7 +117,7 @@ void Engine::executeCommand(const Command& command) {
         // The clock given with "go ponder" applies from now on, measured
         // from the start of the ponder search; so may its node budget.
         sendInfoStrings(time.ponderhit(board.sideToMove, options.get(OptionId::MOVE_OVERHEAD)));
-        threads.main().nodeLimit = time.nodeBudget();
+        setNodeLimit();
         searchState = STATE_SEARCHING;
         break;
     case CMD_STOP:
@@ -173,6 +182,8 @@ void Engine::applyOption(OptionId id) {
         break;
     case OptionId::PONDER:          // only announced: "go ponder" is what makes the engine ponder
     case OptionId::MULTI_PV:        // read by the next search
+    case OptionId::LIMIT_STRENGTH:  // read by the next search
+    case OptionId::ELO:             // read by the next search
     case OptionId::MOVE_OVERHEAD:   // read by the next time budget
     case OptionId::COUNT:
         break;
@@ -225,7 +236,13 @@ void Engine::think(const GoParameters& go) {
     // Looked for before the count starts, so the search's node count stays
     // its own.
     SearchWorker& main = threads.main();
-    main.root.reset(options.get(OptionId::MULTI_PV));
+    const bool limited = options.enabled(OptionId::LIMIT_STRENGTH);
+    const SkillLevel level = skillLevel(options.get(OptionId::ELO));
+    strengthNodes_ = limited ? level.nodes : TimeControl::UNBOUNDED;
+    // A weaker player's move is drawn among several best lines; the GUI is
+    // shown as many as it asked for.
+    const int shown = options.get(OptionId::MULTI_PV);
+    main.root.reset(limited ? std::max(shown, level.lines) : shown, shown);
     restrictRootMoves(go.searchMoves);
     const Move firstLegalMove = fallbackMove();
     const bool finishedGame = sameMove(firstLegalMove, NO_MOVE);
@@ -234,7 +251,7 @@ void Engine::think(const GoParameters& go) {
     main.board = board;
     main.board.nodeCount = 0;
     main.publishNodes();
-    main.nodeLimit = time.nodeBudget();
+    setNodeLimit();
     threads.startHelpers(time.startMs());
     // However the search ends, even by an error, no helper searches on.
     struct HelpersStop {
@@ -248,6 +265,7 @@ void Engine::think(const GoParameters& go) {
         if (progress_.haveBestMove && checkInputAndClock(true)) break;
         // Mated or stalemated: the first iteration has said all there is.
         if (finishedGame && depth > 1) break;
+        if (strengthBudgetUsed()) break;
 
         const int score = main.rootSearch(depth, time.startMs());
         if (main.stopped()) continue;  // interrupted: its score means nothing
@@ -257,13 +275,23 @@ void Engine::think(const GoParameters& go) {
         progress_.completedDepth = depth;
         progress_.completedScore = score;
         reportIteration(depth, score);
+        // The strength limit lets the first iteration complete, so that a
+        // mate in one is always seen.
+        setNodeLimit();
     }
 
+    // A search at a limited strength has said all it will; an analysis or
+    // a ponder search still waits for the GUI, so it is no longer stopped.
+    const bool strengthDone = strengthBudgetUsed();
+    if (strengthDone && searchState != STATE_IDLE) {
+        threads.stopHelpers();
+        threads.setStopped(false);
+    }
     // The iterations are exhausted (or were left at a check): an unbounded
     // search waits for "stop" or "ponderhit", a timed one for its budget.
-    // A finished game has no move to find, so only a search that the GUI
-    // ends itself waits.
-    while (!checkInputAndClock(true) && (!finishedGame || time.waitsForStop())) {
+    // A finished game (or a search at a limited strength that is done) has
+    // no move to find, so only a search that the GUI ends itself waits.
+    while (!checkInputAndClock(true) && (time.waitsForStop() || !(finishedGame || strengthDone))) {
         if (inputEnded)
             std::this_thread::sleep_for(std::chrono::milliseconds(FINISHED_SEARCH_WAIT_MS));
         else
@@ -274,6 +302,7 @@ void Engine::think(const GoParameters& go) {
     threads.stopHelpers();
     main.publishNodes();
     RootMoves& root = main.root;
+    if (limited) playAsWeakerPlayer(level);
     if (sameMove(root.bestMove, NO_MOVE)) {
         root.bestMove = firstLegalMove;
         root.ponderMove = NO_MOVE;
@@ -285,6 +314,30 @@ void Engine::think(const GoParameters& go) {
         searchState = STATE_IDLE;
         throw EngineError("ITS NOT POSSIBLE!!! leaving search with nor search and nor idle state");
     }
+}
+
+void Engine::setNodeLimit() {
+    const std::uint64_t strength = progress_.completedDepth > 0 ? strengthNodes_ : TimeControl::UNBOUNDED;
+    threads.main().nodeLimit = std::min(time.nodeBudget(), strength);
+}
+
+bool Engine::strengthBudgetUsed() {
+    return strengthNodes_ != TimeControl::UNBOUNDED && progress_.completedDepth > 0 && totalNodes() >= strengthNodes_;
+}
+
+void Engine::playAsWeakerPlayer(const SkillLevel& level) {
+    RootMoves& root = threads.main().root;
+    if (progress_.completedDepth == 0 || root.lineCount() == 0) return;
+    const int chosen = chooseLine(root, level, skillRandom_);
+    const RootLine& line = root.line(chosen);
+    root.bestMove = line.move;
+    root.ponderMove = line.pv.ponder;
+    if (chosen == 0) return;
+    // The GUI sees the line of the move played last, so its move begins the
+    // line shown.
+    uci.SendSearchInfo({.depth = progress_.completedDepth, .selDepth = threads.main().selDepth,
+                        .score = line.score, .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(),
+                        .mover = board.sideToMove, .line = line.pv.moves, .lineLength = line.pv.length});
 }
 
 void Engine::exitProgram() {
@@ -385,9 +438,10 @@ void Engine::reportIteration(int depth, int score) {
         return;
     }
     info.mover = board.sideToMove;
-    for (int k = 0; k < root.lineCount(); ++k) {
+    const int shown = std::min(root.shownLines(), root.lineCount());
+    for (int k = 0; k < shown; ++k) {
         const RootLine& line = root.line(k);
-        info.multiPV = k + 1;
+        info.multiPV = shown > 1 ? k + 1 : 0;
         info.score = line.score;
         info.line = line.pv.moves;
         info.lineLength = line.pv.length;

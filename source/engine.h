@@ -6,6 +6,7 @@
 
 #include "board/board.h"
 #include "options.h"
+#include "search/skill.h"
 #include "search/threads.h"
 #include "timecontrol.h"
 #include "uci.h"
@@ -14,6 +15,9 @@
 #include <functional>
 
 struct Variant;
+
+// A seed that differs from run to run: the time of day and the system's randomness.
+std::uint64_t freshSeed();
 
 enum SearchState : std::int32_t { STATE_IDLE = 0, STATE_SEARCHING = 1, STATE_PONDERING = 2 };
 
@@ -75,6 +79,10 @@ private:
         int completedScore = 0;     // ... and its score, which the self-ending limits judge
     };
     Progress progress_;
+    // The node budget of the limited strength, all ones at full strength.
+    std::uint64_t strengthNodes_ = TimeControl::UNBOUNDED;
+    // Draws the weaker player's moves, seeded anew in every process so that games differ.
+    SkillRandom skillRandom_{freshSeed()};
 
     // The line after each completed iteration: depth, score, time, nodes.
     void reportIteration(int depth, int score);
@@ -91,6 +99,13 @@ private:
     void restrictRootMoves(const std::vector<std::string>& words);
     // Carries out one of the options (its value already stored).
     void applyOption(OptionId id);
+    // The main thread's node budget: that of "go nodes", and once the first
+    // iteration has completed, that of a limited strength.
+    void setNodeLimit();
+    // A limited strength's search has used its nodes.
+    bool strengthBudgetUsed();
+    // The move a weaker player of that level plays, drawn among the lines.
+    void playAsWeakerPlayer(const SkillLevel& level);
     void sendInfoStrings(const std::vector<std::string>& texts);
 };
 

@@ -10,6 +10,10 @@ namespace {
 constexpr int THREADS_MAX = 1024;
 constexpr int MULTI_PV_MAX = 256;
 constexpr int MOVE_OVERHEAD_MAX_MS = 5000;
+// The ratings the strength levels are calibrated for, and one in the middle.
+constexpr int ELO_MIN = search_params::SKILL_ANCHORS[0].elo;
+constexpr int ELO_MAX = search_params::SKILL_ANCHORS[search_params::SKILL_ANCHOR_COUNT - 1].elo;
+constexpr int ELO_DEFAULT = (ELO_MIN + ELO_MAX) / 2;
 
 // clang-format off
 constexpr OptionSpec options[] = {
@@ -32,6 +36,11 @@ constexpr OptionSpec options[] = {
     {OptionId::MOVE_OVERHEAD, "Move Overhead", OptionType::SPIN, 0, 0, MOVE_OVERHEAD_MAX_MS, "ms",
      "Time taken off the remaining clock time before each move's budget is worked out, for GUIs, "
      "hosts or connections that lose time on the way."},
+    {OptionId::LIMIT_STRENGTH, "UCI_LimitStrength", OptionType::CHECK, 0, 0, 0, "",
+     "Plays at the rating UCI_Elo gives instead of at full strength."},
+    {OptionId::ELO, "UCI_Elo", OptionType::SPIN, ELO_DEFAULT, ELO_MIN, ELO_MAX, "",
+     "The rating played at when UCI_LimitStrength is on, on the scale of Stockfish 15.1's UCI_Elo (calibrated "
+     "at 10+0.1): a search that sees less, and a move drawn among the best few by their scores."},
 };
 // clang-format on
 static_assert(std::size(options) == OPTION_COUNT, "one declaration per option");

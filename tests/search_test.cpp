@@ -2,6 +2,7 @@
 // values and ordering keys, the table and its sizes, polls and budgets, and the move picker.
 #include "engine.h"
 #include "search/pv.h"
+#include "search/skill.h"
 #include "search/threads.h"
 #include "search/tt.h"
 #include "unit_cases.h"
@@ -347,6 +348,43 @@ TEST(Threads, HelpersSearchUntilStoppedAndWaitBetweenSearches) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(threads.helperNodes(), nodes) << "a helper searched on after the stop";
     }
+}
+
+// A lower rating plays worse moves: over fixed positions and seeds, the moves a weaker level chooses lose more, by a
+// deeper search's measure of every move, than a stronger level's. The level's search as the driver runs it: the
+// first iteration whole, then within the level's nodes.
+TEST_F(Search, LowerRatingsChooseWorseMoves) {
+    const int elos[] = {skillMinElo(), (skillMinElo() + skillMaxElo()) / 2, skillMaxElo()};
+    long loss[std::size(elos)] = {};
+    for (const DataLine& line : readDataLines("strength_positions.txt")) {
+        std::map<Move, int> measured;
+        const auto search = [&](int lines, std::uint64_t nodes, int depth) {
+            reset(ostrel64Variant);
+            board = fromFen(line.text);
+            worker->root.reset(lines);
+            for (int d = 1; d <= depth && !worker->stopped(); ++d) {
+                worker->nodeLimit = d > 1 ? nodes : NEVER;
+                worker->rootSearch(d, 0);
+                if (!worker->stopped()) worker->root.completeIteration();
+            }
+        };
+        search(RootMoves::MAX_LINES, NEVER, 5);
+        for (int k = 0; k < worker->root.lineCount(); ++k) measured[worker->root.line(k).move] = worker->root.line(k).score;
+        const int deepBest = worker->root.line(0).score;
+        for (std::size_t i = 0; i < std::size(elos); ++i) {
+            const SkillLevel level = skillLevel(elos[i]);
+            search(level.lines, level.nodes, search_params::MAX_ITERATIONS);
+            for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+                SkillRandom random(seed);
+                const Move chosen = worker->root.line(chooseLine(worker->root, level, random)).move;
+                ASSERT_TRUE(measured.count(chosen)) << line.where;
+                loss[i] += deepBest - measured[chosen];
+            }
+        }
+    }
+    EXPECT_GT(loss[0], loss[1]);
+    EXPECT_GT(loss[1], loss[2]);
+
 }
 
 }  // namespace

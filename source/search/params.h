@@ -5,6 +5,7 @@
 #include "board/board.h"
 
 #include <cstdint>
+#include <iterator>
 
 namespace search_params {
 
@@ -198,6 +199,29 @@ inline constexpr int HELPER_SKIP_SIZE[HELPER_SKIP_PATTERNS] = {1, 1, 2, 2, 2, 2,
                                                                3, 3, 4, 4, 4, 4, 4, 4, 4, 4};
 inline constexpr int HELPER_SKIP_PHASE[HELPER_SKIP_PATTERNS] = {0, 1, 0, 1, 2, 3, 0, 1, 2, 3,
                                                                 4, 5, 0, 1, 2, 3, 4, 5, 6, 7};
+
+// ---------------------------------------------------------------------------
+// Strength levels (UCI_LimitStrength, UCI_Elo)
+// ---------------------------------------------------------------------------
+
+// The calibrated points of the rating scale (Stockfish 15.1's UCI_Elo, at
+// 10+0.1): the node budget, the spread of chance and the largest loss a
+// chosen line may have. Ratings between two points take values between
+// theirs; the first and last points bound the ratings offered.
+struct SkillAnchor {
+    int elo;
+    std::uint64_t nodes;
+    int spread;
+    int maxLoss;
+};
+inline constexpr SkillAnchor SKILL_ANCHORS[] = {
+    {1350, 400, 160, 220},
+    {1650, 4000, 80, 140},
+    {1950, 60000, 20, 60},
+};
+inline constexpr int SKILL_ANCHOR_COUNT = int(std::size(SKILL_ANCHORS));
+// The best lines found at the root, among which the move is drawn.
+inline constexpr int SKILL_LINES = 4;
 
 // ---------------------------------------------------------------------------
 // Transposition table
