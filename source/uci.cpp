@@ -3,6 +3,7 @@
 #include "bench.h"
 #include "board/board.h"
 #include "board/error.h"
+#include "board/perft.h"
 #include "log.h"
 #include "options.h"
 #include "variant.h"
@@ -23,8 +24,6 @@ constexpr int LOG_LINE_OUT = 251;
 constexpr const char* HASH_PREFIX = "setoption name Hash value";
 constexpr int HASH_MIN_MB = 1;
 constexpr int HASH_MAX_MB = 2048;
-constexpr int PERFT_MIN_DEPTH = 1;
-constexpr int PERFT_MAX_DEPTH = 10;
 
 bool beginsWith(const std::string& line, const char* word) { return line.rfind(word, 0) == 0; }
 
