@@ -2,11 +2,11 @@
 
 #include "board/board.h"
 #include "platform/clock.h"
-#include "search/search.h"
 #include "search/tt.h"
+#include "search/worker.h"
 
 #include <cstdio>
-#include <limits>
+#include <memory>
 
 namespace {
 
@@ -14,7 +14,7 @@ constexpr int BENCH_HASH_MB = 16;
 
 // Openings, middlegames with tactics, endgames, positions with mates and
 // promotions.
-constexpr const char* benchPositions[] = {
+constexpr const char* positions[] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
     "rnbqkb1r/pppp1ppp/5n2/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3",
     "r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3",
@@ -56,9 +56,6 @@ public:
         if (!stopped && interrupted_) stopped = interrupted_();
         return stopped;
     }
-    bool deadlinePassed() override { return false; }
-    void reportBestLine(const SearchInfo&) override {}
-    void reportRootDraw(const char*) override {}
     bool stopped = false;
 
 private:
@@ -67,43 +64,41 @@ private:
 
 BenchResult searchAll(int depth, bool print, const std::function<bool()>& interrupted) {
     BenchHost host(interrupted);
-    setSearchHost(&host);
-    const std::uint64_t savedNodeLimit = searchNodeLimit;
-    searchNodeLimit = std::numeric_limits<std::uint64_t>::max();
+    // A worker of its own: the engine's threads keep their memory.
+    const auto worker = std::make_unique<SearchWorker>();
+    worker->setHost(&host);
 
     resizeTranspositionTable(BENCH_HASH_MB);
     BenchResult result;
     const std::int64_t start = clockMs();
     int index = 0;
-    for (const char* fen : benchPositions) {
+    for (const char* fen : positions) {
         ++index;
-        resetSearchMemory();
-        Board board;
-        board.setFromFen(fen);
-        stopSearch = false;
-        nodeCount = 0;
-        Move best = NO_MOVE;
-        Move ponder = NO_MOVE;
+        clearTranspositionTable();
+        worker->clearMemory();
+        worker->board = Board();
+        worker->board.setFromFen(fen);
+        worker->root.reset(1);
         int score = 0;
         for (int iteration = 1; iteration <= depth && !host.stopped; ++iteration)
-            score = rootSearch(board, iteration, best, ponder, start);
+            score = worker->rootSearch(iteration, start);
         if (host.stopped) {
             result.completed = false;
             break;
         }
-        result.nodes += nodeCount;
+        const std::uint64_t nodes = worker->board.nodeCount;
+        result.nodes += nodes;
         if (print)
             std::printf("Position %2d: %-78s score %8d nodes %10llu\n", index, fen, score,
-                        static_cast<unsigned long long>(nodeCount));
+                        static_cast<unsigned long long>(nodes));
     }
     result.milliseconds = clockMs() - start;
-    stopSearch = false;
-    searchNodeLimit = savedNodeLimit;
-    setSearchHost(nullptr);
     return result;
 }
 
 }  // namespace
+
+std::span<const char* const> benchPositions() { return positions; }
 
 BenchResult runBench(int depth, const std::function<bool()>& interrupted) {
     const int restoreMB = transpositionTableMegabytes();

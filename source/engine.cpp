@@ -8,6 +8,7 @@
 #include "log.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "protocol_text.h"
 #include "search/params.h"
 #include "search/tt.h"
 #include "startup.h"
@@ -17,8 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <sstream>
 #include <thread>
 
 Engine* theEngine = nullptr;
@@ -28,25 +27,12 @@ namespace {
 // Driver timing, all in milliseconds.
 constexpr int IDLE_WAIT_MS = 100;          // longest wait for input in the main loop
 constexpr int FINISHED_SEARCH_WAIT_MS = 10;  // pause between checks once the iterations are done
-constexpr std::int64_t MOVETIME_MARGIN_MS = 5;  // "movetime" stops this much early ...
-constexpr std::int64_t MOVETIME_MARGIN_DIVISOR = 10;  // ... but never more than a tenth of it
-constexpr int MAX_ITERATIONS = 64;
-// The clock share is only topped up from the increment while this much
-// time would still remain.
-constexpr std::int64_t INCREMENT_RESERVE_MS = 500;
-
-constexpr std::uint64_t UNBOUNDED = ~std::uint64_t{0};
-
-std::uint64_t widen(std::int64_t value) { return static_cast<std::uint64_t>(value); }
-
-// The plies in which "go mate N" looks for a mate: 2N - 1 in 64 bits, since N
-// may be any 32-bit number, and never more than a mate score can hold, so
-// that a huge N still asks for a mate rather than for any score at all.
-std::int64_t goMatePlies(std::int32_t moves) {
-    return std::min<std::int64_t>(2 * std::int64_t{moves} - 1, search_params::MAX_SEARCH_PLY);
-}
+// Once a search has run this long, the root says which move it is on.
+constexpr std::int64_t CURRMOVE_AFTER_MS = 1000;
 
 }  // namespace
+
+Engine::Engine() { threads.main().setHost(this); }
 
 // ---------------------------------------------------------------------------
 // Main loop and dispatch
@@ -68,72 +54,124 @@ void Engine::mainLoop() {
             continue;
         }
         const unsigned code = handleOneCommand();
-        if (code == CMD_QUIT || code == CMD_END_OF_INPUT) std::exit(0);
+        if (code == CMD_QUIT || code == CMD_END_OF_INPUT) exitProgram();
     }
 }
 
 unsigned Engine::handleOneCommand() {
-    unsigned code = CMD_NONE;
+    Command command;
     try {
-        code = uci.ParseUciCommand();
-        if (code != CMD_QUIT && code != CMD_END_OF_INPUT) executeCommand(code);
+        command = uci.ParseUciCommand();
+        if (command.code != CMD_QUIT && command.code != CMD_END_OF_INPUT) executeCommand(command);
     } catch (const EngineError& error) {
         // Protocol input never ends the process: the GUI hears about it.
-        stopSearch = false;
+        threads.setStopped(false);
         uci.SendInfoString(error.what());
     }
-    return code;
+    return command.code;
 }
 
-void Engine::executeCommand(unsigned code) {
-    switch (code) {
+void Engine::executeCommand(const Command& command) {
+    const std::string& line = command.line;
+    switch (command.code) {
+    case CMD_UCI:
+        uci.SendMsg(activeVariant().idName);
+        uci.SendMsg("id author Belvantor");
+        for (const OptionSpec& option : optionTable()) uci.SendMsg(optionLine(option));
+        uci.SendMsg("uciok");
+        break;
+    case CMD_ISREADY:
+        uci.SendMsg("readyok");
+        break;
+    case CMD_SETOPTION:
+        setOption(line);
+        break;
+    case CMD_DEBUG_ON:
+    case CMD_DEBUG_OFF:
+        debugMode = command.code == CMD_DEBUG_ON;
+        break;
     case CMD_UCINEWGAME:
         board.setFromFen(START_FEN);
         break;
     case CMD_POSITION:
-        setupPosition();
+        setupPosition(line);
         break;
     case CMD_GO:
-        searchState = STATE_SEARCHING;
-        stopSearch = false;
-        think();
-        break;
     case CMD_GO_PONDER:
-        searchState = STATE_PONDERING;
-        stopSearch = false;
-        think();
+        searchState = command.code == CMD_GO ? STATE_SEARCHING : STATE_PONDERING;
+        think(parseGoLine(line));
         break;
     case CMD_PONDERHIT:
-        goParams.goFlags &= ~GO_UNBOUNDED;
-        goParams.ponder = false;
-        allocateTime();
+        // The clock given with "go ponder" applies from now on, measured
+        // from the start of the ponder search; so may its node budget.
+        sendInfoStrings(time.ponderhit(board.sideToMove, options.get(OptionId::MOVE_OVERHEAD)));
+        threads.main().nodeLimit = time.nodeBudget();
         searchState = STATE_SEARCHING;
         break;
     case CMD_STOP:
-        stopSearch = true;
+        threads.setStopped(true);
         searchState = STATE_IDLE;
         break;
     case CMD_PRINTBOARD:
         board.printBoard(printPawnShieldAnalysis);
         break;
-    case CMD_HASH_CHANGED:
-        if (!resizeTranspositionTable(uci.hashSizeMB))
-            uci.SendInfoString("Hash of " + std::to_string(uci.hashSizeMB) +
-                               " MB could not be allocated, a smaller table is in use");
-        break;
-    case CMD_PERFT:
-        runInterruptible([this](const std::function<bool()>& interrupted) {
-            const std::string text = perftDivide(board, uci.perftDepth, interrupted);
+    case CMD_PERFT: {
+        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : 0;
+        if (depth < PERFT_MIN_DEPTH || depth > PERFT_MAX_DEPTH) throw EngineError("Invalid perft depth given");
+        runInterruptible([this, depth](const std::function<bool()>& interrupted) {
+            const std::string text = perftDivide(board, depth, interrupted);
             std::fwrite(text.data(), 1, text.size(), stdout);
         });
         break;
+    }
     case CMD_EVAL:
         printEvalBreakdown(board);
         break;
-    case CMD_BENCH:
-        runInterruptible([this](const std::function<bool()>& interrupted) { runBench(uci.benchDepth, interrupted); });
+    case CMD_BENCH: {
+        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : BENCH_DEFAULT_DEPTH;
+        if (depth < 1 || depth > BENCH_MAX_DEPTH) throw EngineError("Invalid bench depth given");
+        runInterruptible([depth](const std::function<bool()>& interrupted) { runBench(depth, interrupted); });
         break;
+    }
     default:
+        break;
+    }
+}
+
+void Engine::setOption(const std::string& line) {
+    const OptionRequest request = readSetOption(line);
+    if (!request.error.empty()) {
+        uci.SendInfoString(request.error);
+        return;
+    }
+    const OptionId id = request.option->id;
+    // A table of the size it already has is kept, with what it holds (and
+    // ostrel32's larger table at start stays for the value 1).
+    if (id == OptionId::HASH && request.value == options.get(id)) return;
+    options.set(id, request.value);
+    applyOption(id);
+}
+
+void Engine::applyOption(OptionId id) {
+    switch (id) {
+    case OptionId::HASH: {
+        const int megabytes = options.get(OptionId::HASH);
+        if (!resizeTranspositionTable(megabytes))
+            uci.SendInfoString("Hash of " + std::to_string(megabytes) +
+                               " MB could not be allocated, a smaller table is in use");
+        break;
+    }
+    case OptionId::THREADS:
+        threads.setCount(options.get(OptionId::THREADS));
+        break;
+    case OptionId::CLEAR_HASH:
+        clearTranspositionTable();
+        threads.clearMemory();
+        break;
+    case OptionId::PONDER:          // only announced: "go ponder" is what makes the engine ponder
+    case OptionId::MULTI_PV:        // read by the next search
+    case OptionId::MOVE_OVERHEAD:   // read by the next time budget
+    case OptionId::COUNT:
         break;
     }
 }
@@ -141,73 +179,80 @@ void Engine::executeCommand(unsigned code) {
 void Engine::runInterruptible(const std::function<void(const std::function<bool()>&)>& work) {
     // Run as "go infinite" runs, so no limit or clock of the last "go" ends
     // the command; that "go" is put back afterwards for a later "ponderhit".
-    const GoParameters lastGo = goParams;
-    goParams = GoParameters{};
-    goParams.goFlags = GO_UNBOUNDED;
-    goParams.infinite = true;
-    timeAllocated = UNBOUNDED;
-    extraTime = 0;
-    searchStart = clockMs();
-    stopSearch = false;
+    const TimeControl lastGo = time;
+    GoParameters infinite;
+    infinite.goFlags = GO_UNBOUNDED;
+    infinite.infinite = true;
+    time.begin(infinite, board.sideToMove, 0);
+    time.startClock(clockMs());
+    threads.setStopped(false);
     searchState = STATE_SEARCHING;
     work([this] { return checkInputAndClock(false); });
-    stopSearch = false;
+    threads.setStopped(false);
     searchState = STATE_IDLE;
-    goParams = lastGo;
+    time = lastGo;
 }
 
-void Engine::setupPosition() {
-    const std::string fen = uci.fenText;
-    const std::string moves = uci.movesText;
+void Engine::setupPosition(const std::string& line) {
+    // "position fen <FEN> [moves ...]"; any other "position" line means the
+    // start position. The FEN reader stops after its six fields.
+    std::string fen = START_FEN;
+    if (beginsWith(line, "position fen")) {
+        const std::size_t start = std::strlen("position fen") + 1;
+        fen = line.size() > start ? line.substr(start) : "";
+    }
     // A rejected FEN throws before the board is touched, so the previous
     // position stays whole and searchable.
     board.setFromFen(fen);
-    std::istringstream words(moves);
-    std::string word;
-    while (words >> word) playMoveText(board, word);
+    if (const std::size_t at = line.find("moves"); at != std::string::npos) {
+        const std::vector<std::string> words = splitWords(line.substr(at));
+        for (std::size_t i = 1; i < words.size(); ++i) playMoveText(board, words[i]);
+    }
 }
 
 // ---------------------------------------------------------------------------
 // Search driver
 // ---------------------------------------------------------------------------
 
-void Engine::think() {
-    haveBestMove = false;
-    timeAllocated = 0;
-    moveTimeLimit = 0;
-    depthLimit = 0;
-    mateLimit = 0;
-    nodesLimit = 0;
-    extraTime = 0;
-    completedDepth = 0;
-    completedScore = 0;
-    bestMove = ponderMove = NO_MOVE;
-    stopSearch = false;
-
-    allocateTime();
+void Engine::think(const GoParameters& go) {
+    progress_ = {};
+    threads.setStopped(false);
+    sendInfoStrings(time.begin(go, board.sideToMove, options.get(OptionId::MOVE_OVERHEAD)));
 
     // Looked for before the count starts, so the search's node count stays
     // its own.
+    SearchWorker& main = threads.main();
+    main.root.reset(options.get(OptionId::MULTI_PV));
+    restrictRootMoves(go.searchMoves);
     const Move firstLegalMove = fallbackMove();
     const bool finishedGame = sameMove(firstLegalMove, NO_MOVE);
 
-    searchStart = clockMs();
-    nodeCount = 0;
-    setSearchHost(this);
+    time.startClock(clockMs());
+    main.board = board;
+    main.board.nodeCount = 0;
+    main.publishNodes();
+    main.nodeLimit = time.nodeBudget();
+    threads.startHelpers(time.startMs());
+    // However the search ends, even by an error, no helper searches on.
+    struct HelpersStop {
+        SearchThreads& threads;
+        ~HelpersStop() { threads.stopHelpers(); }
+    } helpersStop{threads};
 
-    for (int depth = 1; depth <= MAX_ITERATIONS; ++depth) {
+    for (int depth = 1; depth <= search_params::MAX_ITERATIONS; ++depth) {
         // Between iterations: only once a real move is known, so a search
         // always has something to play.
-        if (haveBestMove && checkInputAndClock(true)) break;
+        if (progress_.haveBestMove && checkInputAndClock(true)) break;
         // Mated or stalemated: the first iteration has said all there is.
         if (finishedGame && depth > 1) break;
 
-        const int score = rootSearch(board, depth, bestMove, ponderMove, searchStart);
-        if (stopSearch) continue;  // interrupted: its score means nothing
+        const int score = main.rootSearch(depth, time.startMs());
+        if (main.stopped()) continue;  // interrupted: its score means nothing
 
-        if (!sameMove(bestMove, NO_MOVE)) haveBestMove = true;
-        completedDepth = depth;
-        completedScore = score;
+        main.root.completeIteration();
+        if (!sameMove(main.root.bestMove, NO_MOVE)) progress_.haveBestMove = true;
+        progress_.completedDepth = depth;
+        progress_.completedScore = score;
         reportIteration(depth, score);
     }
 
@@ -215,24 +260,37 @@ void Engine::think() {
     // search waits for "stop" or "ponderhit", a timed one for its budget.
     // A finished game has no move to find, so only a search that the GUI
     // ends itself waits.
-    while (!checkInputAndClock(true) && (!finishedGame || waitsForStop())) {
+    while (!checkInputAndClock(true) && (!finishedGame || time.waitsForStop())) {
         if (inputEnded)
             std::this_thread::sleep_for(std::chrono::milliseconds(FINISHED_SEARCH_WAIT_MS));
         else
             uci.input.waitForInput(FINISHED_SEARCH_WAIT_MS);
     }
 
-    if (sameMove(bestMove, NO_MOVE)) {
-        bestMove = firstLegalMove;
-        ponderMove = NO_MOVE;
+    // "bestmove" only once every thread has stopped.
+    threads.stopHelpers();
+    main.publishNodes();
+    RootMoves& root = main.root;
+    if (sameMove(root.bestMove, NO_MOVE)) {
+        root.bestMove = firstLegalMove;
+        root.ponderMove = NO_MOVE;
     }
-    uci.SendBestMove(bestMove, board, ponderMove);
+    uci.SendBestMove(root.bestMove, board, root.ponderMove);
 
-    stopSearch = false;
+    threads.setStopped(false);
     if (searchState != STATE_IDLE && searchState != STATE_SEARCHING) {
         searchState = STATE_IDLE;
         throw EngineError("ITS NOT POSSIBLE!!! leaving search with nor search and nor idle state");
     }
+}
+
+void Engine::exitProgram() {
+    threads.shutdown();
+    std::exit(0);
+}
+
+void Engine::sendInfoStrings(const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) uci.SendInfoString(text);
 }
 
 Move Engine::fallbackMove() {
@@ -240,6 +298,7 @@ Move Engine::fallbackMove() {
     int count = 0;
     board.generateMoves(list, count);
     for (int i = 0; i < count; ++i) {
+        if (!threads.main().root.allowed(list[i])) continue;
         if (makeMoveIfLegal(board, list[i])) {
             board.unmakeMove(list[i]);
             return list[i];
@@ -248,124 +307,33 @@ Move Engine::fallbackMove() {
     return NO_MOVE;
 }
 
-bool Engine::waitsForStop() const {
-    return goParams.infinite || goParams.ponder ||
-           (goParams.goFlags & (GO_DEPTH | GO_NODES | GO_MATE | GO_MOVETIME | GO_CLOCK)) == 0;
+void Engine::restrictRootMoves(const std::vector<std::string>& words) {
+    if (words.empty()) return;
+    // Words that are not legal moves here are skipped, as on the "position" line.
+    forEachLegalMove(board, [&](Move move) {
+        const std::string text = moveToText(move, opponent(board.sideToMove));
+        if (std::find(words.begin(), words.end(), text) != words.end()) threads.main().root.allow(move);
+    });
+    if (!threads.main().root.restricted())
+        uci.SendInfoString("searchmoves names no legal move here, so every move is searched");
 }
 
-void Engine::allocateTime() {
-    const GoParameters& go = goParams;
-    const bool unbounded =
-        (go.goFlags & GO_UNBOUNDED) && (go.infinite || go.ponder || (go.goFlags & GO_CLOCK) == 0);
+std::int64_t Engine::elapsedMs() const { return clockMs() - time.startMs(); }
 
-    if (unbounded) {
-        timeAllocated = UNBOUNDED;
-    } else if (go.goFlags & GO_CLOCK) {
-        // 64-bit arithmetic: the same results as 32-bit for every sensible
-        // clock, and no overflow for absurd ones.
-        const Colour side = board.sideToMove;
-        const std::int64_t remaining = go.goTime[side];
-        std::int64_t base = 0;
-        std::int64_t extra = 0;
-        // A "movestogo" of 0 or less would divide by zero: it counts as absent.
-        if ((go.goFlags & GO_MOVESTOGO) && go.goMovesToGo > 0) {
-            const std::int64_t share = remaining / go.goMovesToGo;
-            base = share * 7 / 10;
-            extra = share * 2 / 10;
-        } else {
-            base = remaining / 40;
-            extra = remaining / 60;
-        }
-        if (go.goFlags & GO_INCREMENT) {
-            const std::int64_t increment = std::max<std::int32_t>(go.goInc[side], 0);
-            const std::int64_t half = increment / 2;
-            const std::int64_t sixth = increment / 6;
-            if (base + extra + half + sixth <= remaining - INCREMENT_RESERVE_MS) {
-                base += half;
-                extra += sixth;
-            }
-        }
-        timeAllocated = widen(base);
-        extraTime = widen(extra);
-        if (timeAllocated + extraTime >= widen(remaining)) {
-            std::ostringstream text;
-            text << "alloc: " << timeAllocated << " extra: " << extraTime << " sum: " << timeAllocated + extraTime
-                 << " remaining: " << std::int32_t(remaining);
-            uci.SendInfoString(text.str());
-            if (!(remaining == 0 && activeVariant().zeroTimeRaisesNoError))
-                uci.SendInfoString("too much time has been allocated");
-            // Out of time: no budget at all, so the search plays the move of
-            // its first completed iteration instead of giving up.
-            timeAllocated = 0;
-            extraTime = 0;
-        }
-    }
+std::uint64_t Engine::totalNodes() { return threads.main().board.nodeCount + threads.helperNodes(); }
 
-    // Every limit given is kept; the first one used up ends the search.
-    if (go.goFlags & GO_MATE) mateLimit = go.goMate;
-    if (go.goFlags & GO_MOVETIME) moveTimeLimit = go.goMoveTime;
-    if (go.goFlags & GO_DEPTH) depthLimit = go.goDepth;
-    if (go.goFlags & GO_NODES) nodesLimit = go.goNodes;
-
-    // The node budget the search watches itself, at every node. Set here so
-    // that a "ponderhit" that turns a ponder search into one with a node
-    // limit makes it stop on time too, not only at the next input poll.
-    searchNodeLimit = (!waitsForStop() && (go.goFlags & GO_NODES)) ? widen(std::max<std::int64_t>(nodesLimit, 0))
-                                                                   : std::numeric_limits<std::uint64_t>::max();
-}
-
-std::int64_t Engine::elapsedMs() const { return clockMs() - searchStart; }
-
-bool Engine::limitReached() const {
-    if (waitsForStop()) return false;
-    const std::uint32_t flags = goParams.goFlags;
-    if ((flags & GO_DEPTH) && completedDepth >= depthLimit) return true;
-    if (flags & GO_MATE) {
-        const std::int64_t plies = goMatePlies(mateLimit);
-        if (completedDepth >= plies) return true;
-        if (completedDepth > 0 && completedScore >= MATE_SCORE - plies) return true;
-    }
-    // Nothing is searched past the last iteration: a depth, node or mate
-    // limit it has not reached by then never will be.
-    if ((flags & (GO_DEPTH | GO_NODES | GO_MATE)) && completedDepth >= MAX_ITERATIONS) return true;
-    if ((flags & GO_NODES) && nodeCount >= widen(std::max<std::int64_t>(nodesLimit, 0))) return true;
-    if (flags & GO_MOVETIME) {
-        const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
-        if (elapsedMs() >= moveTimeLimit - margin) return true;
-    }
-    return false;
-}
-
-bool Engine::deadlinePassed() {
-    const std::uint64_t elapsed = widen(elapsedMs());
-    if (elapsed > timeAllocated + extraTime && timeAllocated != UNBOUNDED) return true;
-    if ((goParams.goFlags & GO_MOVETIME) && !waitsForStop()) {
-        const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
-        if (elapsedMs() >= moveTimeLimit - margin) return true;
-    }
-    return false;
-}
-
-bool Engine::hasReachableEnd() const {
-    if (waitsForStop() || completedDepth >= MAX_ITERATIONS) return false;
-    const std::uint32_t flags = goParams.goFlags;
-    if ((flags & GO_DEPTH) && depthLimit <= MAX_ITERATIONS) return true;
-    if ((flags & GO_MATE) && goMatePlies(mateLimit) <= MAX_ITERATIONS) return true;
-    return (flags & (GO_NODES | GO_MOVETIME)) || timeAllocated != UNBOUNDED;
-}
+bool Engine::deadlinePassed() { return time.deadlinePassed(elapsedMs()); }
 
 void Engine::handleLineDuringSearch(const std::string& line) {
     const unsigned code = uci.ClassifyLine(line);
     switch (code) {
     case CMD_QUIT:
-        std::exit(0);
+        exitProgram();
     case CMD_STOP:
     case CMD_PONDERHIT:
-        // The same as between searches; the running search sees the change.
-        executeCommand(code);
-        break;
     case CMD_ISREADY:
-        uci.ParseLine(line);
+        // The same as between searches; the running search sees the change.
+        executeCommand({code, line});
         break;
     case CMD_UNKNOWN:
         break;
@@ -379,7 +347,7 @@ void Engine::handleLineDuringSearch(const std::string& line) {
 }
 
 bool Engine::checkInputAndClock(bool betweenIterations) {
-    if (stopSearch) return true;
+    if (threads.stopped()) return true;
 
     if (!inputEnded && uci.input.lineAvailable()) {
         if (const std::optional<std::string> line = uci.ReadInputLine()) {
@@ -388,29 +356,64 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
             inputEnded = true;
         }
     }
-    if (inputEnded && !hasReachableEnd()) executeCommand(CMD_STOP);
+    // Once the input has ended no "stop" can come, so a search without an
+    // end of its own ends as if "stop" had come (also one queued behind the
+    // end); one with it runs to it.
+    if (inputEnded && !time.hasReachableEnd(progress_.completedDepth)) executeCommand({CMD_STOP, "stop"});
 
-    const std::uint64_t limit = timeAllocated + (betweenIterations ? 0 : extraTime);
-    const bool overBudget = timeAllocated != UNBOUNDED && widen(elapsedMs()) > limit;
-    if (overBudget || limitReached() || mateProvedUnderClock()) stopSearch = true;
-    return stopSearch;
-}
-
-bool Engine::mateProvedUnderClock() const {
-    // A mate no longer than the completed depth was found by a search that
-    // looked at every line that far: a deeper one cannot shorten it, and
-    // the clock time is worth more to the games ahead.
-    if (!(goParams.goFlags & GO_CLOCK) || waitsForStop() || completedDepth == 0) return false;
-    return isMateScore(completedScore) && matePlies(completedScore) <= completedDepth;
+    const std::int64_t elapsed = elapsedMs();
+    const Progress& p = progress_;
+    if (time.overBudget(elapsed, betweenIterations) ||
+        time.limitReached(p.completedDepth, p.completedScore, totalNodes(), elapsed) ||
+        time.mateProved(p.completedDepth, p.completedScore))
+        threads.setStopped(true);
+    return threads.stopped();
 }
 
 void Engine::reportIteration(int depth, int score) {
-    uci.SendSearchInfo({.depth = depth, .score = score, .elapsedMs = widen(elapsedMs()), .nodes = nodeCount});
+    const SearchWorker& main = threads.main();
+    SearchInfo info{.depth = depth, .selDepth = main.selDepth, .score = score,
+                    .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(), .hashfull = ttHashfull()};
+    // With several lines wanted, the iteration ends with each of them; a
+    // drawn or finished root has none and ends as with one.
+    const RootMoves& root = main.root;
+    if (root.wantedLines() == 1 || root.lineCount() == 0) {
+        uci.SendSearchInfo(info);
+        return;
+    }
+    info.mover = board.sideToMove;
+    for (int k = 0; k < root.lineCount(); ++k) {
+        const RootLine& line = root.line(k);
+        info.multiPV = k + 1;
+        info.score = line.score;
+        info.line = line.pv.moves;
+        info.lineLength = line.pv.length;
+        uci.SendSearchInfo(info);
+    }
 }
 
-void Engine::reportBestLine(const SearchInfo& info) { uci.SendSearchInfo(info); }
+void Engine::reportBestLine(const SearchInfo& info) {
+    SearchInfo everyThread = info;
+    everyThread.nodes += threads.helperNodes();
+    uci.SendSearchInfo(everyThread);
+}
 
 void Engine::reportRootDraw(const char* text) { writeOutputLine(text); }
+
+void Engine::reportKingCapture(const Board& position, Move move) {
+    std::printf("EZ MI EZ??? seeValue >= 10000\n");
+    std::fflush(stdout);
+    position.printBoard(printPawnShieldAnalysis);
+    printMove(move);
+    std::fflush(stdout);
+}
+
+void Engine::reportCurrentMove(int depth, Move move, Colour mover, int number) {
+    // Short searches (fast games, tests) say nothing more than before.
+    if (elapsedMs() < CURRMOVE_AFTER_MS) return;
+    uci.SendMsg("info depth " + std::to_string(depth) + " currmove " + moveToText(move, mover) + " currmovenumber " +
+                std::to_string(number));
+}
 
 // ---------------------------------------------------------------------------
 // Program start

@@ -7,6 +7,7 @@
 
 namespace {
 
+constexpr int THREADS_MAX = 1024;
 constexpr int MULTI_PV_MAX = 256;
 constexpr int MOVE_OVERHEAD_MAX_MS = 5000;
 
@@ -15,6 +16,10 @@ constexpr OptionSpec options[] = {
     {OptionId::HASH, "Hash", OptionType::SPIN, 1, search_params::TT_MIN_MB, search_params::TT_MAX_MB, "MB",
      "Size of the transposition table. A change empties the table; a size the machine cannot give is "
      "replaced by the largest smaller one it can, and an info string says so."},
+    {OptionId::THREADS, "Threads", OptionType::SPIN, 1, 1, THREADS_MAX, "",
+     "Number of threads that search at once: the main one and helpers that search the same position over the "
+     "shared table. More threads search more nodes in the same time; a search with more than one is not "
+     "repeatable move for move."},
     {OptionId::CLEAR_HASH, "Clear Hash", OptionType::BUTTON, 0, 0, 0, "",
      "Empties the transposition table and every other memory of earlier searches, so that the next "
      "search is the one a freshly started engine would make."},

@@ -1,25 +1,26 @@
-// The protocol front end: reads and logs command lines, recognises them,
-// answers the ones that need only a fixed reply, stores the parameters of
-// "position", "go" and "setoption name Hash value", and formats every line
-// the engine sends.
+// The protocol front end: reads and logs command lines, recognises them, and
+// formats every line the engine sends. What a line asks for is carried out by
+// the Engine, which reads the line's words where it acts on them.
 #pragma once
 
 #include "board/types.h"
 #include "platform/console.h"
 #include "search/search.h"
+#include "timecontrol.h"
 
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct Board;
 
-// Command codes returned by UCI::ParseUciCommand.
+// Command codes of the lines UCI::ParseUciCommand reads.
 enum CommandCode : unsigned {
     CMD_UCINEWGAME = 0,
     CMD_UCI = 1,
-    CMD_SETOPTION = 2,
+    CMD_SETOPTION = 2,  // every "setoption" line, valid or not
     CMD_ISREADY = 4,
     CMD_POSITION = 5,
     CMD_GO = 7,
@@ -30,7 +31,6 @@ enum CommandCode : unsigned {
     CMD_STOP = 12,
     CMD_NONE = 14,
     CMD_PRINTBOARD = 15,
-    CMD_HASH_CHANGED = 16,
     CMD_UNKNOWN = 17,
     // Codes of this build beyond the classic set: the process-ending ones
     // are returned to the caller, which ends the process, so the parser can
@@ -42,36 +42,6 @@ enum CommandCode : unsigned {
     CMD_BENCH = 22,
 };
 
-// goFlags bits.
-enum GoFlag : std::uint32_t {
-    GO_CLOCK = 0x01,
-    GO_INCREMENT = 0x02,
-    GO_MOVESTOGO = 0x04,
-    GO_DEPTH = 0x08,
-    GO_NODES = 0x10,
-    GO_MATE = 0x20,
-    GO_MOVETIME = 0x40,
-    GO_UNBOUNDED = 0x80,
-};
-
-// The parameters of the last "go" line.
-struct GoParameters {
-    std::uint32_t goFlags = 0;
-    std::int32_t goTime[2] = {0, 0};
-    std::int32_t goInc[2] = {0, 0};
-    std::int32_t goMovesToGo = 0;
-    std::int32_t goDepth = 0;
-    std::int32_t goNodes = 0;
-    std::int32_t goMate = 0;
-    std::int32_t goMoveTime = 0;
-    // Which words made the search unbounded: only "infinite" and "ponder"
-    // mean "wait for stop"; depth, nodes, mate and movetime end by themselves.
-    bool infinite = false;
-    bool ponder = false;
-};
-
-extern GoParameters goParams;
-
 // Parses a line beginning with "go" (pure: no stored state changes).
 GoParameters parseGoLine(const std::string& line);
 
@@ -79,21 +49,22 @@ GoParameters parseGoLine(const std::string& line);
 // negative when the side to move is mated.
 std::string scoreText(int score);
 
-// The "info" line of a search report: depth, score, time, nodes and nps,
-// then "pv" and the line when there is one ("pv" always last, since
-// everything after it is read as moves).
+// The "info" line of a search report: depth, seldepth, the line's number
+// when there are several, score, nodes, nps, hashfull at the end of an
+// iteration, time, then "pv" and the line when there is one ("pv" always
+// last, since everything after it is read as moves).
 std::string searchInfoLine(const SearchInfo& info);
 
 inline constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
+// A line read from the GUI and what kind of command it is.
+struct Command {
+    unsigned code = CMD_NONE;
+    std::string line;
+};
+
 class UCI {
 public:
-    bool debugMode = false;
-    std::string fenText;
-    std::string movesText;
-    int hashSizeMB = 1;
-    int perftDepth = 0;  // depth of the last "perft" line
-    int benchDepth = 0;  // depth of the last "bench" line
     InputReader input;
     int inputIsPipe = 0;
     // Lines that arrived during a search and wait to be carried out after
@@ -103,16 +74,13 @@ public:
     bool Init();
     // True when a command line can be read without waiting (or input ended).
     bool InputAvailable();
-    // Reads the next line (deferred lines first), logs it and recognises it.
-    unsigned ParseUciCommand();
+    // The next line (deferred lines first), logged and recognised; CMD_NONE
+    // when none is waiting, CMD_END_OF_INPUT once the input has ended.
+    Command ParseUciCommand();
     // Reads and logs one line from standard input; nullopt at its end.
     std::optional<std::string> ReadInputLine();
-    // Recognises a line and carries out the front end's part of it: replies,
-    // stored parameters. Throws EngineError on an invalid Hash value.
-    unsigned ParseLine(const std::string& line);
-    // The code a line would get, without any of its effects (no replies, no
-    // stored parameters), for lines that arrive during a search.
-    unsigned ClassifyLine(const std::string& line) const;
+    // The code of a line; reading it has no effect of any kind.
+    static unsigned ClassifyLine(const std::string& line);
 
     void SendMsg(const std::string& message);
     // "bestmove" with the move, or the null move "0000" when there is none.

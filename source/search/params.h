@@ -24,6 +24,9 @@ inline constexpr int MAX_SEARCH_PLY = 128;
 // board's history, whatever the length of the game below the root.
 inline constexpr int LAST_NODE_HISTORY_INDEX = HISTORY_SIZE - 2;
 
+// Iterative deepening runs at most this many iterations.
+inline constexpr int MAX_ITERATIONS = 64;
+
 // Killer rows exist for plies 0..63; deeper nodes keep no killers.
 inline constexpr int KILLER_PLIES = 64;
 inline constexpr int KILLER_SLOTS = 3;
@@ -182,6 +185,21 @@ inline constexpr int orderingTables[6][64] = {
 // clang-format on
 
 // ---------------------------------------------------------------------------
+// Helper threads
+// ---------------------------------------------------------------------------
+
+// Helpers skip some iterations so that they spread over several depths
+// instead of all searching the same tree: helper i (counted from 1) searches
+// depth d only when ((d + HELPER_SKIP_PHASE[k]) / HELPER_SKIP_SIZE[k]) is
+// even, with k = (i - 1) mod 20. Half the helpers skip every other depth,
+// others two in four, three in six, four in eight, each set shifted.
+inline constexpr int HELPER_SKIP_PATTERNS = 20;
+inline constexpr int HELPER_SKIP_SIZE[HELPER_SKIP_PATTERNS] = {1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
+                                                               3, 3, 4, 4, 4, 4, 4, 4, 4, 4};
+inline constexpr int HELPER_SKIP_PHASE[HELPER_SKIP_PATTERNS] = {0, 1, 0, 1, 2, 3, 0, 1, 2, 3,
+                                                                4, 5, 0, 1, 2, 3, 4, 5, 6, 7};
+
+// ---------------------------------------------------------------------------
 // Transposition table
 // ---------------------------------------------------------------------------
 
@@ -190,5 +208,8 @@ inline constexpr std::uint64_t TT_ENTRIES_PER_MB = (std::uint64_t{1} << 20) / TT
 inline constexpr int TT_MIN_MB = 1;
 inline constexpr int TT_MAX_MB = 2048;
 inline constexpr int TT_FRESH_SCORE = 1000000;
+// "hashfull" counts the used slots among this many (per mille); the smallest
+// table has far more.
+inline constexpr std::uint64_t TT_HASHFULL_SAMPLE = 1000;
 
 }  // namespace search_params
