@@ -130,8 +130,8 @@ choose_engine() {
   xdotool mousemove --window "$dialog" $((WIDTH - 152)) $((HEIGHT - 24)) click 1
 }
 
-# No settings but a clock of 20 seconds a side, for a game of about a minute;
-# a game still going at move 80 is adjudicated a draw.
+# No settings but a clock of 20 seconds for every 40 moves, for a game of a
+# minute or two; one still going at move 80 is adjudicated a draw.
 echo "== XBoard on $DISPLAY as the new user $user"
 as_user "DISPLAY=$DISPLAY nohup xboard -tc 0:20 -adjudicateDrawMoves 80 -sgf game.pgn >xboard.out 2>&1 &"
 main=$(window "^xboard: ")
