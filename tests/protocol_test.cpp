@@ -20,6 +20,7 @@ INSTANTIATE_TRANSCRIPTS(TimeBudget, ThroughPipes, "time_limits.txt");
 INSTANTIATE_TRANSCRIPTS(Search, ThroughPipes, "search_output.txt");
 INSTANTIATE_TRANSCRIPTS(Robustness, ThroughPipes, "robustness.txt");
 INSTANTIATE_TRANSCRIPTS(Analysis, ThroughPipes, "analysis.txt");
+INSTANTIATE_TRANSCRIPTS(Threads, ThroughPipes, "threads.txt");
 
 // The "uci" reply is the table's announcements in its order, and "setoption" understands each option at its
 // extremes, with its name in any case, and refuses it past them, with a value of the wrong kind or without one, in

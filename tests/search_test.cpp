@@ -2,13 +2,15 @@
 // values and ordering keys, the table and its sizes, polls and budgets, and the move picker.
 #include "engine.h"
 #include "search/pv.h"
+#include "search/threads.h"
 #include "search/tt.h"
-#include "search/worker.h"
 #include "unit_cases.h"
 #include "variant.h"
 
+#include <chrono>
 #include <limits>
 #include <memory>
+#include <thread>
 
 using namespace search_params;
 
@@ -326,6 +328,25 @@ TEST_F(Search, InternalDeepeningOfOstrel32) {
     reset(additionsAlone());
     EXPECT_EQ(worker->alphaBeta(3, 2, -INF, INF, false, 0), score);
     EXPECT_EQ(board.nodeCount, twoSearches);
+}
+
+// Helpers search until the stop, their nodes count for the search, and they wait idle between searches, however
+// often their number changes.
+TEST(Threads, HelpersSearchUntilStoppedAndWaitBetweenSearches) {
+    SearchThreads threads;
+    for (const int count : {3, 1, 4, 2, 2}) {
+        threads.setCount(count);
+        threads.main().root.reset(1);
+        threads.setStopped(false);
+        threads.startHelpers(0);
+        for (int waited = 0; count > 1 && threads.helperNodes() == 0 && waited < 60000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(threads.helperNodes() > 0, count > 1) << count << " threads";
+        threads.stopHelpers();
+        const std::uint64_t nodes = threads.helperNodes();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(threads.helperNodes(), nodes) << "a helper searched on after the stop";
+    }
 }
 
 }  // namespace
