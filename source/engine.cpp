@@ -246,8 +246,7 @@ void Engine::think(const GoParameters& go) {
 
     time.startClock(clockMs());
     main.board = board;
-    main.board.nodeCount = 0;
-    main.publishNodes();
+    main.startCounting();
     setNodeLimit();
     threads.startHelpers(time.startMs());
     // However the search ends, even by an error, no helper searches on.
@@ -319,7 +318,7 @@ void Engine::setNodeLimit() {
 }
 
 bool Engine::strengthBudgetUsed() {
-    return strengthNodes_ != TimeControl::UNBOUNDED && progress_.completedDepth > 0 && totalNodes() >= strengthNodes_;
+    return strengthNodes_ != TimeControl::UNBOUNDED && progress_.completedDepth > 0 && budgetNodes() >= strengthNodes_;
 }
 
 void Engine::playAsWeakerPlayer(const SkillLevel& level) {
@@ -375,6 +374,10 @@ std::int64_t Engine::elapsedMs() const { return clockMs() - time.startMs(); }
 
 std::uint64_t Engine::totalNodes() { return threads.main().board.nodeCount + threads.helperNodes(); }
 
+std::uint64_t Engine::budgetNodes() { return threads.main().board.nodeCount + otherThreadsNodes(); }
+
+std::uint64_t Engine::otherThreadsNodes() { return progress_.completedDepth > 0 ? threads.helperNodes() : 0; }
+
 bool Engine::deadlinePassed() { return time.deadlinePassed(elapsedMs()); }
 
 void Engine::handleLineDuringSearch(const std::string& line) {
@@ -417,7 +420,7 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
     const std::int64_t elapsed = elapsedMs();
     const Progress& p = progress_;
     if (time.overBudget(elapsed, betweenIterations) ||
-        time.limitReached(p.completedDepth, p.completedScore, totalNodes(), elapsed) ||
+        time.limitReached(p.completedDepth, p.completedScore, budgetNodes(), elapsed) ||
         time.mateProved(p.completedDepth, p.completedScore))
         threads.setStopped(true);
     return threads.stopped();

@@ -65,7 +65,7 @@ public:
 
     bool checkInputAndClock(bool betweenIterations) override;
     bool deadlinePassed() override;
-    std::uint64_t otherThreadsNodes() override { return threads.helperNodes(); }
+    std::uint64_t otherThreadsNodes() override;
     void reportBestLine(const SearchInfo& info) override;
     void reportRootDraw(const char* text) override;
     void reportCurrentMove(int depth, Move move, Colour mover, int number) override;
@@ -89,6 +89,10 @@ private:
     std::int64_t elapsedMs() const;
     // Every thread's nodes in the current or last search.
     std::uint64_t totalNodes();
+    // The nodes a node budget counts: the helpers' only once the main thread
+    // has completed an iteration, so that helpers crowding the cores cannot
+    // use up a small budget before the search has a move to play.
+    std::uint64_t budgetNodes();
     // Handles one line that arrived while a search runs.
     void handleLineDuringSearch(const std::string& line);
     // A legal move for a search that ended without one (a drawn root, a

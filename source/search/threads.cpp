@@ -35,8 +35,7 @@ void SearchThreads::startHelpers(std::int64_t searchStart) {
     for (std::size_t i = 1; i < workers_.size(); ++i) {
         SearchWorker& worker = *workers_[i];
         worker.board = first.board;
-        worker.board.nodeCount = 0;
-        worker.publishNodes();
+        worker.startCounting();
         worker.root.reset(1);
         worker.root.allowLike(first.root);
     }

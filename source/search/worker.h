@@ -53,6 +53,12 @@ public:
     // date once per poll block and when a search ends.
     std::uint64_t publishedNodes() const { return published_.load(std::memory_order_relaxed); }
     void publishNodes() { published_.store(board.nodeCount, std::memory_order_relaxed); }
+    // A new search counts from zero, its own nodes and what it knows of the others'.
+    void startCounting() {
+        board.nodeCount = 0;
+        otherNodes_ = 0;
+        publishNodes();
+    }
 
     // Empties the killers and the pawn cache, as at start.
     void clearMemory();
