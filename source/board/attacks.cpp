@@ -187,15 +187,7 @@ bool Board::isAttacked(Colour colour, Square square) const {
 }
 
 bool castlingPathSafe(const Board& board, Move move, Colour colour) {
-    // Destination, crossed square, start square: in that order.
-    static constexpr Square path[4][3] = {
-        {6, 5, 4},     // white short
-        {2, 3, 4},     // white long
-        {62, 61, 60},  // black short
-        {58, 59, 60},  // black long
-    };
-    for (const Square square : path[castleIndex(move, colour)]) {
-        if (board.isAttacked(colour, square)) return false;
-    }
+    for (Bitboard walk = board.castling.rights[castleIndex(move, colour)].kingWalk; walk;)
+        if (board.isAttacked(colour, popLowest(walk))) return false;
     return true;
 }

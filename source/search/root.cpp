@@ -101,7 +101,8 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
             ponderMove = pv.ponder;
             searchHost().reportBestLine({.depth = depth, .score = score,
                                          .elapsedMs = std::uint64_t(clockMs() - searchStart), .nodes = nodeCount,
-                                         .mover = side, .line = pv.moves, .lineLength = pv.length});
+                                         .mover = side, .line = pv.moves, .lineLength = pv.length,
+                                         .castling = &board.castling});
         }
     }
 

@@ -27,6 +27,7 @@ struct SearchInfo {
     Colour mover = WHITE;  // the side that plays line[0]
     const Move* line = nullptr;
     int lineLength = 0;
+    const CastlingRules* castling = &standardCastling;  // the searched position's, for the text of castling
 };
 
 // Set by the host (on "stop", or when time or a limit is used up); every
