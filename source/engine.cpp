@@ -88,7 +88,7 @@ unsigned Engine::handleOneCommand() {
 void Engine::executeCommand(unsigned code) {
     switch (code) {
     case CMD_UCINEWGAME:
-        board.setFromFen(START_FEN);
+        board.setFromFen(START_FEN, uci.optionValues.enabled(OptionId::CHESS960));
         break;
     case CMD_POSITION:
         setupPosition();
@@ -161,7 +161,7 @@ void Engine::setupPosition() {
     const std::string moves = uci.movesText;
     // A rejected FEN throws before the board is touched, so the previous
     // position stays whole and searchable.
-    board.setFromFen(fen);
+    board.setFromFen(fen, uci.optionValues.enabled(OptionId::CHESS960));
     std::istringstream words(moves);
     std::string word;
     while (words >> word) playMoveText(board, word);

@@ -27,6 +27,10 @@ constexpr OptionSpec options[] = {
     {OptionId::MOVE_OVERHEAD, "Move Overhead", OptionType::SPIN, 0, 0, MOVE_OVERHEAD_MAX_MS, "ms",
      "Time taken off the remaining clock time before each move's budget is worked out, for GUIs, "
      "hosts or connections that lose time on the way."},
+    {OptionId::CHESS960, "UCI_Chess960", OptionType::CHECK, 0, 0, 0, "",
+     "Plays Chess960 (Fischer random chess): the next \"position\" reads the FEN's castling field in the "
+     "Chess960 forms (rook files, or KQkq for the outermost rooks), and castling is written and read as the "
+     "king taking its own rook (\"e1h1\")."},
 };
 // clang-format on
 static_assert(std::size(options) == OPTION_COUNT, "one declaration per option");

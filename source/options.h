@@ -10,7 +10,7 @@
 enum class OptionType { SPIN, CHECK, BUTTON };
 
 // One per option, in the order of the table.
-enum class OptionId { HASH, CLEAR_HASH, PONDER, MULTI_PV, MOVE_OVERHEAD, COUNT };
+enum class OptionId { HASH, CLEAR_HASH, PONDER, MULTI_PV, MOVE_OVERHEAD, CHESS960, COUNT };
 inline constexpr int OPTION_COUNT = int(OptionId::COUNT);
 
 struct OptionSpec {

@@ -207,6 +207,10 @@ unsigned UCI::ParseLine(const std::string& line) {
             const std::int32_t value = hashValueOf(line);
             if (value < HASH_MIN_MB || value > HASH_MAX_MB) throw EngineError("Invalid Hash Param given");
             hashSizeMB = value;
+        } else if (const OptionRequest request = readSetOption(line);
+                   request.option != nullptr && request.option->id == OptionId::CHESS960) {
+            if (!request.error.empty()) throw EngineError(request.error);
+            optionValues.set(OptionId::CHESS960, request.value);
         }
         break;
     case CMD_POSITION:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "board/types.h"
+#include "options.h"
 #include "platform/console.h"
 #include "search/search.h"
 
@@ -92,6 +93,9 @@ public:
     std::string fenText;
     std::string movesText;
     int hashSizeMB = 1;
+    // Options other than Hash, as "setoption" left them; the engine reads
+    // them where they take effect (UCI_Chess960 at the next "position").
+    OptionValues optionValues;
     int perftDepth = 0;  // depth of the last "perft" line
     int benchDepth = 0;  // depth of the last "bench" line
     InputReader input;

@@ -18,6 +18,7 @@ INSTANTIATE_TRANSCRIPTS(Protocol, ThroughPipes, "protocol.txt");
 INSTANTIATE_TRANSCRIPTS(TimeBudget, ThroughPipes, "time_limits.txt");
 INSTANTIATE_TRANSCRIPTS(Search, ThroughPipes, "search_output.txt");
 INSTANTIATE_TRANSCRIPTS(Robustness, ThroughPipes, "robustness.txt");
+INSTANTIATE_TRANSCRIPTS(Chess960, ThroughPipes, "chess960.txt");
 
 DATA_TEST(TimeBudget, GoLine, "time_budget.txt", GivesItsBudget) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
