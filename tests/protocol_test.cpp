@@ -49,6 +49,10 @@ TEST(Protocol, ScoresInMovesAndThePvLast) {
                     .lineLength = 3};
     EXPECT_EQ(searchInfoLine(info),
               "info depth 3 score mate 3 time 0 nodes 5000000000 nps 5000000000000 pv e8g8 e1c1 e7e8");
+    // In Chess960 the king takes its own rook: kings on b1 and b8, the short rooks on c1 and c8, the long ones on a1 and a8.
+    const CastlingRules chess960 = castlingRules({1, 57}, {2, 0, 58, 56}, true);
+    info.castling = &chess960;
+    EXPECT_TRUE(searchInfoLine(info).ends_with(" pv b8c8 b1a1 e7e8"));
     info.lineLength = 0;
     info.elapsedMs = 3;
     info.score = -12;
