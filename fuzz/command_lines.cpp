@@ -4,6 +4,7 @@
 // stays below the time left, a search leaves the board as it found it and plays a legal move when there is one.
 #include "board/error.h"
 #include "engine.h"
+#include "protocol_text.h"
 #include "fuzz_support.h"
 #include "search/search.h"
 #include "search/tt.h"
@@ -33,11 +34,12 @@ void search(Engine& engine) {
     goParams.infinite = goParams.ponder = false;
     goParams.goNodes = (given.goFlags & GO_NODES) ? std::min(given.goNodes, SEARCH_NODES) : SEARCH_NODES;
     goParams.goFlags |= GO_NODES | GO_UNBOUNDED;
-    engine.executeCommand(CMD_GO);
+    engine.think();
     goParams = given;
     requireSame(engine.board, before, "the search changed the board");
     const std::set<std::string> legal = legalMoveTexts(engine.board);
-    const std::string best = engine.bestMove == NO_MOVE ? "none" : moveToText(engine.bestMove, engine.board);
+    const Move played = engine.rootMoves.bestMove;
+    const std::string best = played == NO_MOVE ? "none" : moveToText(played, engine.board);
     require(legal.empty() ? best == "none" : legal.count(best) > 0,
             "best move " + best + " among " + std::to_string(legal.size()) + " legal ones");
 }
@@ -63,23 +65,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!line.empty() && line.back() == '\r') line.pop_back();
 
         const Board before = engine.board;
-        unsigned code = CMD_UNKNOWN;
+        const unsigned code = UCI::ClassifyLine(line);
         try {
-            code = engine.uci.ParseLine(line);
             if (code == CMD_QUIT || code == CMD_END_OF_INPUT) break;
             if (code == CMD_GO || code == CMD_GO_PONDER) {
+                goParams = parseGoLine(line);
                 checkTimeBudget(engine);
                 if (++searches <= MAX_SEARCHES) search(engine);
             } else if (code == CMD_PERFT) {
-                engine.uci.perftDepth = std::min(engine.uci.perftDepth, MAX_PERFT_DEPTH);
-                engine.executeCommand(code);
+                if (readInteger(line.c_str() + 5) > MAX_PERFT_DEPTH) continue;
+                engine.executeCommand({code, line});
                 requireSame(engine.board, before, "perft changed the board");
-            } else if (code == CMD_HASH_CHANGED && engine.uci.hashSizeMB <= MAX_HASH_MB) {
-                engine.executeCommand(code);
+            } else if (code == CMD_SETOPTION) {
+                // A large table takes long to clear: kept small.
+                const OptionRequest request = readSetOption(line);
+                if (request.option && request.option->id == OptionId::HASH && request.value > MAX_HASH_MB) continue;
+                engine.executeCommand({code, line});
                 resized = true;
-            } else if (code != CMD_BENCH && code != CMD_HASH_CHANGED) {
+            } else if (code != CMD_BENCH) {
                 // A bench takes seconds: left to the stream fuzzer's depth-1 benches.
-                engine.executeCommand(code);
+                engine.executeCommand({code, line});
             }
         } catch (const EngineError& error) {
             if (code == CMD_POSITION) requireSame(engine.board, before, std::string("\"") + error.what() + "\" changed the board");

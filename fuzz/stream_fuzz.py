@@ -17,7 +17,9 @@ import argparse, collections, contextlib, functools, itertools, os, pathlib, ran
 
 EXTREMES = [-2147483648, -2147483647, -1, 0, 1, 1 << 30, 2000000000, 2147483647, 99999999999999999999]
 MAX_LINE = 65535
-HASH_VALUES = [1, 2, 4, 8, 16, 32, 0, -1, 4096, 99999999999, "x", ""]
+OPTION_VALUES = {"Hash": [1, 2, 4, 8, 16, 32, 0, -1, 4096, 99999999999, "x", ""],
+                 "MultiPV": [1, 1, 2, 3, 5, 256, 0, 257, "x", ""], "Move Overhead": [0, 10, 100, 5000, 5001, -1, ""],
+                 "Ponder": ["true", "false", "x"], "Clear Hash": [""], "No Such Option": [1]}
 LONG = 100000  # a time or node value above this may keep a search going for long
 GO_RANGES = dict(depth=(1, 5), nodes=(1, 30000), movetime=(0, 300), mate=(1, 3), wtime=(-100, 8000),
                  btime=(-100, 8000), winc=(0, 100), binc=(0, 100), movestogo=(0, 40))
@@ -102,10 +104,15 @@ class Stream:
                  (23, self.go_line), (10, lambda: (rng.choice(["stop", "ponderhit", "isready"]), None, True)),
                  (7, lambda: (rng.choice(["uci", "debug on", "debug off", "printboard", "eval", "ucinewgame"]),
                               self.start, True)),
-                 (7, lambda: ("setoption name Hash value %s" % rng.choice(HASH_VALUES), None, True)),
+                 (7, self.setoption_line),
                  (6, lambda: (rng.choice(["perft 1", "perft 2", "perft 3", "perft 9", "bench 1", "bench 20"]), None, True)),
                  (10, lambda: (self.garbage(), None, True)), (10, lambda: (self.mutate(self.go_line()[0]), None, True))]
         return rng.choices([make for _, make in kinds], [weight for weight, _ in kinds])[0]()
+
+    def setoption_line(self):
+        name = self.rng.choice(list(OPTION_VALUES))
+        spelt = self.rng.choice([name, name.lower(), name.upper()])
+        return "setoption name %s value %s" % (spelt, self.rng.choice(OPTION_VALUES[name])), None, True
 
     def value(self, low, high):
         return self.rng.choice(EXTREMES) if self.rng.random() < 0.25 else self.rng.randint(low, high)
@@ -143,7 +150,8 @@ class Stream:
     def go_line(self):
         rng, form = self.rng, self.rng.random()
         if form < 0.15:
-            return rng.choice(["go infinite", "go", "go searchmoves e2e4 d2d4", "go infinite depth 3"]), None, False
+            return rng.choice(["go infinite", "go", "go searchmoves e2e4 d2d4", "go infinite depth 3",
+                               "go searchmoves e7e5 zz a2a3 b8c6 infinite"]), None, False
         if form < 0.25:
             fields = ["ponder", "wtime", "btime"]  # a "ponderhit" may hand it a long clock
         elif form < 0.45:
@@ -159,6 +167,11 @@ class Stream:
                 field += " %d" % number
                 long |= field.split()[0] not in ("depth", "mate") and number > LONG
             parts.append(field)
+        if self.position and rng.random() < 0.2:
+            # A root limited to some of its moves, with a word that is none of them.
+            legal = sorted(self.oracle.legal(self.position[0], *self.position[1]))
+            parts.insert(rng.randint(1, len(parts)), "searchmoves " + " ".join(
+                rng.sample(legal, min(len(legal), rng.randint(1, 3))) + rng.sample(["zz", "e2e4", "a7a8q"], 1)))
         return " ".join(parts), None, long
 
     def garbage(self):

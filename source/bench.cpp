@@ -2,6 +2,7 @@
 
 #include "board/board.h"
 #include "platform/clock.h"
+#include "search/rootmoves.h"
 #include "search/search.h"
 #include "search/tt.h"
 
@@ -14,7 +15,7 @@ constexpr int BENCH_HASH_MB = 16;
 
 // Openings, middlegames with tactics, endgames, positions with mates and
 // promotions.
-constexpr const char* benchPositions[] = {
+constexpr const char* positions[] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
     "rnbqkb1r/pppp1ppp/5n2/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3",
     "r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3",
@@ -73,20 +74,20 @@ BenchResult searchAll(int depth, bool print, const std::function<bool()>& interr
 
     resizeTranspositionTable(BENCH_HASH_MB);
     BenchResult result;
+    RootMoves root;
     const std::int64_t start = clockMs();
     int index = 0;
-    for (const char* fen : benchPositions) {
+    for (const char* fen : positions) {
         ++index;
         resetSearchMemory();
         Board board;
         board.setFromFen(fen);
         stopSearch = false;
         nodeCount = 0;
-        Move best = NO_MOVE;
-        Move ponder = NO_MOVE;
+        root.reset(1);
         int score = 0;
         for (int iteration = 1; iteration <= depth && !host.stopped; ++iteration)
-            score = rootSearch(board, iteration, best, ponder, start);
+            score = rootSearch(board, iteration, root, start);
         if (host.stopped) {
             result.completed = false;
             break;
@@ -104,6 +105,8 @@ BenchResult searchAll(int depth, bool print, const std::function<bool()>& interr
 }
 
 }  // namespace
+
+std::span<const char* const> benchPositions() { return positions; }
 
 BenchResult runBench(int depth, const std::function<bool()>& interrupted) {
     const int restoreMB = transpositionTableMegabytes();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 struct BenchResult {
     std::uint64_t nodes = 0;
@@ -21,6 +22,9 @@ inline constexpr int BENCH_MAX_DEPTH = 20;
 // `interrupted`, when given, is asked at the search's input polls; once it
 // answers true the benchmark ends without the two summary lines.
 BenchResult runBench(int depth = BENCH_DEFAULT_DEPTH, const std::function<bool()>& interrupted = {});
+
+// The positions of the benchmark, as FEN texts.
+std::span<const char* const> benchPositions();
 
 // The same search without printing, for tests.
 BenchResult runBenchQuietly(int depth);

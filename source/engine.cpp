@@ -8,6 +8,7 @@
 #include "log.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "protocol_text.h"
 #include "search/params.h"
 #include "search/tt.h"
 #include "startup.h"
@@ -31,6 +32,11 @@ constexpr int FINISHED_SEARCH_WAIT_MS = 10;  // pause between checks once the it
 constexpr std::int64_t MOVETIME_MARGIN_MS = 5;  // "movetime" stops this much early ...
 constexpr std::int64_t MOVETIME_MARGIN_DIVISOR = 10;  // ... but never more than a tenth of it
 constexpr int MAX_ITERATIONS = 64;
+// Once a search has run this long, the root says which move it is on.
+constexpr std::int64_t CURRMOVE_AFTER_MS = 1000;
+// The range of the developers' "perft" command.
+constexpr int PERFT_MIN_DEPTH = 1;
+constexpr int PERFT_MAX_DEPTH = 10;
 // The clock share is only topped up from the increment while this much
 // time would still remain.
 constexpr std::int64_t INCREMENT_RESERVE_MS = 500;
@@ -73,33 +79,47 @@ void Engine::mainLoop() {
 }
 
 unsigned Engine::handleOneCommand() {
-    unsigned code = CMD_NONE;
+    Command command;
     try {
-        code = uci.ParseUciCommand();
-        if (code != CMD_QUIT && code != CMD_END_OF_INPUT) executeCommand(code);
+        command = uci.ParseUciCommand();
+        if (command.code != CMD_QUIT && command.code != CMD_END_OF_INPUT) executeCommand(command);
     } catch (const EngineError& error) {
         // Protocol input never ends the process: the GUI hears about it.
         stopSearch = false;
         uci.SendInfoString(error.what());
     }
-    return code;
+    return command.code;
 }
 
-void Engine::executeCommand(unsigned code) {
-    switch (code) {
+void Engine::executeCommand(const Command& command) {
+    const std::string& line = command.line;
+    switch (command.code) {
+    case CMD_UCI:
+        uci.SendMsg(activeVariant().idName);
+        uci.SendMsg("id author Belvantor");
+        for (const OptionSpec& option : optionTable()) uci.SendMsg(optionLine(option));
+        uci.SendMsg("uciok");
+        break;
+    case CMD_ISREADY:
+        uci.SendMsg("readyok");
+        break;
+    case CMD_SETOPTION:
+        setOption(line);
+        break;
+    case CMD_DEBUG_ON:
+    case CMD_DEBUG_OFF:
+        debugMode = command.code == CMD_DEBUG_ON;
+        break;
     case CMD_UCINEWGAME:
-        board.setFromFen(START_FEN, uci.optionValues.enabled(OptionId::CHESS960));
+        board.setFromFen(START_FEN, options.enabled(OptionId::CHESS960));
         break;
     case CMD_POSITION:
-        setupPosition();
+        setupPosition(line);
         break;
     case CMD_GO:
-        searchState = STATE_SEARCHING;
-        stopSearch = false;
-        think();
-        break;
     case CMD_GO_PONDER:
-        searchState = STATE_PONDERING;
+        goParams = parseGoLine(line);
+        searchState = command.code == CMD_GO ? STATE_SEARCHING : STATE_PONDERING;
         stopSearch = false;
         think();
         break;
@@ -116,24 +136,60 @@ void Engine::executeCommand(unsigned code) {
     case CMD_PRINTBOARD:
         board.printBoard(printPawnShieldAnalysis);
         break;
-    case CMD_HASH_CHANGED:
-        if (!resizeTranspositionTable(uci.hashSizeMB))
-            uci.SendInfoString("Hash of " + std::to_string(uci.hashSizeMB) +
-                               " MB could not be allocated, a smaller table is in use");
-        break;
-    case CMD_PERFT:
-        runInterruptible([this](const std::function<bool()>& interrupted) {
-            const std::string text = perftDivide(board, uci.perftDepth, interrupted);
+    case CMD_PERFT: {
+        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : 0;
+        if (depth < PERFT_MIN_DEPTH || depth > PERFT_MAX_DEPTH) throw EngineError("Invalid perft depth given");
+        runInterruptible([this, depth](const std::function<bool()>& interrupted) {
+            const std::string text = perftDivide(board, depth, interrupted);
             std::fwrite(text.data(), 1, text.size(), stdout);
         });
         break;
+    }
     case CMD_EVAL:
         printEvalBreakdown(board);
         break;
-    case CMD_BENCH:
-        runInterruptible([this](const std::function<bool()>& interrupted) { runBench(uci.benchDepth, interrupted); });
+    case CMD_BENCH: {
+        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : BENCH_DEFAULT_DEPTH;
+        if (depth < 1 || depth > BENCH_MAX_DEPTH) throw EngineError("Invalid bench depth given");
+        runInterruptible([depth](const std::function<bool()>& interrupted) { runBench(depth, interrupted); });
         break;
+    }
     default:
+        break;
+    }
+}
+
+void Engine::setOption(const std::string& line) {
+    const OptionRequest request = readSetOption(line);
+    if (!request.error.empty()) {
+        uci.SendInfoString(request.error);
+        return;
+    }
+    const OptionId id = request.option->id;
+    // A table of the size it already has is kept, with what it holds (and
+    // ostrel32's larger table at start stays for the value 1).
+    if (id == OptionId::HASH && request.value == options.get(id)) return;
+    options.set(id, request.value);
+    applyOption(id);
+}
+
+void Engine::applyOption(OptionId id) {
+    switch (id) {
+    case OptionId::HASH: {
+        const int megabytes = options.get(OptionId::HASH);
+        if (!resizeTranspositionTable(megabytes))
+            uci.SendInfoString("Hash of " + std::to_string(megabytes) +
+                               " MB could not be allocated, a smaller table is in use");
+        break;
+    }
+    case OptionId::CLEAR_HASH:
+        resetSearchMemory();
+        break;
+    case OptionId::PONDER:          // only announced: "go ponder" is what makes the engine ponder
+    case OptionId::MULTI_PV:        // read by the next search
+    case OptionId::MOVE_OVERHEAD:   // read by the next time budget
+    case OptionId::CHESS960:        // read by the next "position" or "ucinewgame"
+    case OptionId::COUNT:
         break;
     }
 }
@@ -156,15 +212,21 @@ void Engine::runInterruptible(const std::function<void(const std::function<bool(
     goParams = lastGo;
 }
 
-void Engine::setupPosition() {
-    const std::string fen = uci.fenText;
-    const std::string moves = uci.movesText;
+void Engine::setupPosition(const std::string& line) {
+    // "position fen <FEN> [moves ...]"; any other "position" line means the
+    // start position. The FEN reader stops after its six fields.
+    std::string fen = START_FEN;
+    if (beginsWith(line, "position fen")) {
+        const std::size_t start = std::strlen("position fen") + 1;
+        fen = line.size() > start ? line.substr(start) : "";
+    }
     // A rejected FEN throws before the board is touched, so the previous
     // position stays whole and searchable.
-    board.setFromFen(fen, uci.optionValues.enabled(OptionId::CHESS960));
-    std::istringstream words(moves);
-    std::string word;
-    while (words >> word) playMoveText(board, word);
+    board.setFromFen(fen, options.enabled(OptionId::CHESS960));
+    if (const std::size_t at = line.find("moves"); at != std::string::npos) {
+        const std::vector<std::string> words = splitWords(line.substr(at));
+        for (std::size_t i = 1; i < words.size(); ++i) playMoveText(board, words[i]);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -181,13 +243,14 @@ void Engine::think() {
     extraTime = 0;
     completedDepth = 0;
     completedScore = 0;
-    bestMove = ponderMove = NO_MOVE;
     stopSearch = false;
 
     allocateTime();
 
     // Looked for before the count starts, so the search's node count stays
     // its own.
+    rootMoves.reset(options.get(OptionId::MULTI_PV));
+    restrictRootMoves(goParams.searchMoves);
     const Move firstLegalMove = fallbackMove();
     const bool finishedGame = sameMove(firstLegalMove, NO_MOVE);
 
@@ -202,10 +265,11 @@ void Engine::think() {
         // Mated or stalemated: the first iteration has said all there is.
         if (finishedGame && depth > 1) break;
 
-        const int score = rootSearch(board, depth, bestMove, ponderMove, searchStart);
+        const int score = rootSearch(board, depth, rootMoves, searchStart);
         if (stopSearch) continue;  // interrupted: its score means nothing
 
-        if (!sameMove(bestMove, NO_MOVE)) haveBestMove = true;
+        if (!sameMove(rootMoves.bestMove, NO_MOVE)) haveBestMove = true;
+        rootMoves.completeIteration();
         completedDepth = depth;
         completedScore = score;
         reportIteration(depth, score);
@@ -222,11 +286,11 @@ void Engine::think() {
             uci.input.waitForInput(FINISHED_SEARCH_WAIT_MS);
     }
 
-    if (sameMove(bestMove, NO_MOVE)) {
-        bestMove = firstLegalMove;
-        ponderMove = NO_MOVE;
+    if (sameMove(rootMoves.bestMove, NO_MOVE)) {
+        rootMoves.bestMove = firstLegalMove;
+        rootMoves.ponderMove = NO_MOVE;
     }
-    uci.SendBestMove(bestMove, board, ponderMove);
+    uci.SendBestMove(rootMoves.bestMove, board, rootMoves.ponderMove);
 
     stopSearch = false;
     if (searchState != STATE_IDLE && searchState != STATE_SEARCHING) {
@@ -240,12 +304,24 @@ Move Engine::fallbackMove() {
     int count = 0;
     board.generateMoves(list, count);
     for (int i = 0; i < count; ++i) {
+        if (!rootMoves.allowed(list[i])) continue;
         if (makeMoveIfLegal(board, list[i])) {
             board.unmakeMove(list[i]);
             return list[i];
         }
     }
     return NO_MOVE;
+}
+
+void Engine::restrictRootMoves(const std::vector<std::string>& words) {
+    if (words.empty()) return;
+    // Words that are not legal moves here are skipped, as on the "position" line.
+    forEachLegalMove(board, [&](Move move) {
+        const std::string text = moveToText(move, opponent(board.sideToMove), board.castling);
+        if (std::find(words.begin(), words.end(), text) != words.end()) rootMoves.allow(move);
+    });
+    if (!rootMoves.restricted())
+        uci.SendInfoString("searchmoves names no legal move here, so every move is searched");
 }
 
 bool Engine::waitsForStop() const {
@@ -264,7 +340,13 @@ void Engine::allocateTime() {
         // 64-bit arithmetic: the same results as 32-bit for every sensible
         // clock, and no overflow for absurd ones.
         const Colour side = board.sideToMove;
-        const std::int64_t remaining = go.goTime[side];
+        // What the GUI or the connection loses on every move is not ours to
+        // spend. A clock that still has time keeps at least a millisecond,
+        // which gives the smallest budget: the first iteration's move.
+        const std::int64_t overhead = options.get(OptionId::MOVE_OVERHEAD);
+        const std::int64_t remaining = go.goTime[side] > 0 && overhead > 0
+                                           ? std::max<std::int64_t>(go.goTime[side] - overhead, 1)
+                                           : go.goTime[side];
         std::int64_t base = 0;
         std::int64_t extra = 0;
         // A "movestogo" of 0 or less would divide by zero: it counts as absent.
@@ -361,11 +443,9 @@ void Engine::handleLineDuringSearch(const std::string& line) {
         std::exit(0);
     case CMD_STOP:
     case CMD_PONDERHIT:
-        // The same as between searches; the running search sees the change.
-        executeCommand(code);
-        break;
     case CMD_ISREADY:
-        uci.ParseLine(line);
+        // The same as between searches; the running search sees the change.
+        executeCommand({code, line});
         break;
     case CMD_UNKNOWN:
         break;
@@ -388,7 +468,7 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
             inputEnded = true;
         }
     }
-    if (inputEnded && !hasReachableEnd()) executeCommand(CMD_STOP);
+    if (inputEnded && !hasReachableEnd()) executeCommand({CMD_STOP, "stop"});
 
     const std::uint64_t limit = timeAllocated + (betweenIterations ? 0 : extraTime);
     const bool overBudget = timeAllocated != UNBOUNDED && widen(elapsedMs()) > limit;
@@ -405,12 +485,35 @@ bool Engine::mateProvedUnderClock() const {
 }
 
 void Engine::reportIteration(int depth, int score) {
-    uci.SendSearchInfo({.depth = depth, .score = score, .elapsedMs = widen(elapsedMs()), .nodes = nodeCount});
+    SearchInfo info{.depth = depth, .selDepth = selDepth, .score = score, .elapsedMs = widen(elapsedMs()),
+                    .nodes = nodeCount, .hashfull = ttHashfull(), .castling = &board.castling};
+    // With several lines wanted, the iteration ends with each of them; a
+    // drawn or finished root has none and ends as with one.
+    if (rootMoves.wantedLines() == 1 || rootMoves.lineCount() == 0) {
+        uci.SendSearchInfo(info);
+        return;
+    }
+    info.mover = board.sideToMove;
+    for (int k = 0; k < rootMoves.lineCount(); ++k) {
+        const RootLine& line = rootMoves.line(k);
+        info.multiPV = k + 1;
+        info.score = line.score;
+        info.line = line.pv.moves;
+        info.lineLength = line.pv.length;
+        uci.SendSearchInfo(info);
+    }
 }
 
 void Engine::reportBestLine(const SearchInfo& info) { uci.SendSearchInfo(info); }
 
 void Engine::reportRootDraw(const char* text) { writeOutputLine(text); }
+
+void Engine::reportCurrentMove(int depth, Move move, Colour mover, int number) {
+    // Short searches (fast games, tests) say nothing more than before.
+    if (elapsedMs() < CURRMOVE_AFTER_MS) return;
+    uci.SendMsg("info depth " + std::to_string(depth) + " currmove " + moveToText(move, mover, board.castling) +
+                " currmovenumber " + std::to_string(number));
+}
 
 // ---------------------------------------------------------------------------
 // Program start

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "board/board.h"
+#include "options.h"
+#include "search/rootmoves.h"
 #include "search/search.h"
 #include "uci.h"
 
@@ -18,9 +20,11 @@ class Engine final : public SearchHost {
 public:
     Board board;
     UCI uci;
+    OptionValues options;
+    bool debugMode = false;  // "debug on"; nothing the engine says depends on it
     std::int32_t searchState = STATE_IDLE;
-    Move bestMove = NO_MOVE;
-    Move ponderMove = NO_MOVE;
+    // The root of the current or last search: its best move, ponder move and lines.
+    RootMoves rootMoves;
     std::int64_t searchStart = 0;
     std::uint64_t timeAllocated = 0;  // all ones: unbounded
     std::int64_t moveTimeLimit = 0;
@@ -38,14 +42,18 @@ public:
     bool inputEnded = false;
 
     [[noreturn]] void mainLoop();
-    // Carries out one command code; errors that protocol input can reach
+    // Carries out one command line; errors that protocol input can reach
     // come back as EngineError, which the caller reports.
-    void executeCommand(unsigned code);
+    void executeCommand(const Command& command);
+    // A "setoption" line: applied when valid, else answered with an info
+    // string that names the option and the problem.
+    void setOption(const std::string& line);
     // Reads the next command line and carries it out, reporting any error as
     // an info string. Returns the code (CMD_QUIT and CMD_END_OF_INPUT are
     // left to the caller, which ends the process).
     unsigned handleOneCommand();
-    void setupPosition();
+    // A "position" line: the FEN (or the start position), then its moves.
+    void setupPosition(const std::string& line);
     // Runs a long command of the developers ("perft", "bench") the way a
     // search runs: `work` gets a test to ask now and then, which polls the
     // input through checkInputAndClock, so "isready" is answered, "stop",
@@ -59,6 +67,7 @@ public:
     bool deadlinePassed() override;
     void reportBestLine(const SearchInfo& info) override;
     void reportRootDraw(const char* text) override;
+    void reportCurrentMove(int depth, Move move, Colour mover, int number) override;
 
 private:
     // Whether the search only ends on "stop" (or "ponderhit" and the clock).
@@ -80,9 +89,13 @@ private:
     // Handles one line that arrived while a search runs.
     void handleLineDuringSearch(const std::string& line);
     // A legal move for a search that ended without one (a drawn root, a
-    // stop before the first iteration completed); NO_MOVE only when the
-    // side to move has no legal move at all.
+    // stop before the first iteration completed), among the moves the root
+    // may search; NO_MOVE only when the side to move has no legal move at all.
     Move fallbackMove();
+    // Limits the root to the legal moves of "go searchmoves", if any.
+    void restrictRootMoves(const std::vector<std::string>& words);
+    // Carries out one of the options (its value already stored).
+    void applyOption(OptionId id);
 };
 
 extern Engine* theEngine;

@@ -15,6 +15,8 @@ std::optional<std::int32_t> readDecimal(const char* text);
 // The same, with 0 when there is no digit, as "%d" reads such a field.
 inline std::int32_t readInteger(const char* text) { return readDecimal(text).value_or(0); }
 
+inline bool beginsWith(const std::string& line, const char* word) { return line.rfind(word, 0) == 0; }
+
 // The words of a line, split at white space.
 std::vector<std::string> splitWords(const std::string& line);
 

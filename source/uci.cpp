@@ -5,11 +5,12 @@
 #include "board/error.h"
 #include "log.h"
 #include "options.h"
+#include "protocol_text.h"
 #include "variant.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <climits>
 #include <cstring>
 
 GoParameters goParams;
@@ -20,43 +21,11 @@ constexpr const char* LOG_SOURCE = "source\\UCI";
 constexpr int LOG_LINE_IN = 70;
 constexpr int LOG_LINE_OUT = 251;
 
-constexpr const char* HASH_PREFIX = "setoption name Hash value";
-constexpr int HASH_MIN_MB = 1;
-constexpr int HASH_MAX_MB = 2048;
-constexpr int PERFT_MIN_DEPTH = 1;
-constexpr int PERFT_MAX_DEPTH = 10;
-
-bool beginsWith(const std::string& line, const char* word) { return line.rfind(word, 0) == 0; }
-
-// A decimal integer as the C library's conversions read it: leading white
-// space, an optional sign, then digits up to the first non-digit; no digits
-// give 0. Values beyond the 32-bit range are clamped rather than overflowing.
-std::int32_t readInteger(const char* p) {
-    while (*p != '\0' && std::isspace(static_cast<unsigned char>(*p))) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    long long value = 0;
-    while (std::isdigit(static_cast<unsigned char>(*p))) {
-        if (value <= INT_MAX) value = value * 10 + (*p - '0');
-        ++p;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return std::int32_t(value);
-}
-
 // The number after a word: skips the word itself up to the next white space,
 // then reads an integer ("%*s %d"). Without one the value is 0.
 std::int32_t readNumberAfterWord(const char* p) {
     while (*p != '\0' && !std::isspace(static_cast<unsigned char>(*p))) ++p;
     return readInteger(p);
-}
-
-// The value of a "setoption name Hash value N" line, from its 27th character on.
-std::int32_t hashValueOf(const std::string& line) {
-    const std::size_t start = std::strlen(HASH_PREFIX) + 1;
-    return line.size() > start ? readInteger(line.c_str() + start) : 0;
 }
 
 // Nodes per second. Below a millisecond the clock cannot tell, so at least
@@ -77,9 +46,12 @@ std::string scoreText(int score) {
 }
 
 std::string searchInfoLine(const SearchInfo& info) {
-    std::string line = "info depth " + std::to_string(info.depth) + " score " + scoreText(info.score) + " time " +
-                       std::to_string(info.elapsedMs) + " nodes " + std::to_string(info.nodes) + " nps " +
-                       std::to_string(nodesPerSecond(info.nodes, info.elapsedMs));
+    std::string line = "info depth " + std::to_string(info.depth) + " seldepth " + std::to_string(info.selDepth);
+    if (info.multiPV > 0) line += " multipv " + std::to_string(info.multiPV);
+    line += " score " + scoreText(info.score) + " nodes " + std::to_string(info.nodes) + " nps " +
+            std::to_string(nodesPerSecond(info.nodes, info.elapsedMs));
+    if (info.hashfull >= 0) line += " hashfull " + std::to_string(info.hashfull);
+    line += " time " + std::to_string(info.elapsedMs);
     if (info.lineLength > 0) {
         line += " pv";
         Colour mover = info.mover;
@@ -127,6 +99,16 @@ GoParameters parseGoLine(const std::string& line) {
             target[word.side] = readNumberAfterWord(from);
         }
     }
+    if (const std::size_t at = line.find("searchmoves"); at != std::string::npos) {
+        // The moves run up to the next word the line gives a meaning to.
+        const std::vector<std::string> rest = splitWords(line.substr(at));
+        for (std::size_t i = 1; i < rest.size(); ++i) {
+            const bool keyword = std::any_of(std::begin(words), std::end(words),
+                                             [&](const Word& word) { return rest[i] == word.text; });
+            if (keyword) break;
+            go.searchMoves.push_back(rest[i]);
+        }
+    }
     go.infinite = line.find("infinite") != std::string::npos;
     go.ponder = line.find("ponder") != std::string::npos;
     if (go.goFlags == 0) go.goFlags = GO_UNBOUNDED;
@@ -154,28 +136,24 @@ std::optional<std::string> UCI::ReadInputLine() {
     return line;
 }
 
-unsigned UCI::ParseUciCommand() {
+Command UCI::ParseUciCommand() {
+    std::optional<std::string> line;
     if (!deferredLines.empty()) {
-        const std::string line = deferredLines.front();
+        line = deferredLines.front();
         deferredLines.pop_front();
-        return ParseLine(line);
+    } else if (!input.lineAvailable()) {
+        return {};
+    } else if (line = ReadInputLine(); !line) {
+        return {CMD_END_OF_INPUT, ""};
     }
-    if (!input.lineAvailable()) return CMD_NONE;
-    const std::optional<std::string> line = ReadInputLine();
-    if (!line) return CMD_END_OF_INPUT;
-    return ParseLine(*line);
+    return {ClassifyLine(*line), *line};
 }
 
-unsigned UCI::ClassifyLine(const std::string& line) const {
+unsigned UCI::ClassifyLine(const std::string& line) {
     if (line == "printboard") return CMD_PRINTBOARD;
     if (line == "uci") return CMD_UCI;
     if (line == "isready") return CMD_ISREADY;
-    if (beginsWith(line, "setoption")) {
-        if (!beginsWith(line, HASH_PREFIX)) return CMD_SETOPTION;
-        const std::int32_t value = hashValueOf(line);
-        const bool valid = value >= HASH_MIN_MB && value <= HASH_MAX_MB;
-        return valid && value != hashSizeMB ? CMD_HASH_CHANGED : CMD_SETOPTION;
-    }
+    if (beginsWith(line, "setoption")) return CMD_SETOPTION;
     if (line == "ucinewgame") return CMD_UCINEWGAME;
     if (beginsWith(line, "position")) return CMD_POSITION;
     if (beginsWith(line, "go")) return line.find("ponder") != std::string::npos ? CMD_GO_PONDER : CMD_GO;
@@ -187,67 +165,6 @@ unsigned UCI::ClassifyLine(const std::string& line) const {
     if (line == "eval") return CMD_EVAL;
     if (line == "bench" || beginsWith(line, "bench ")) return CMD_BENCH;
     return CMD_UNKNOWN;
-}
-
-unsigned UCI::ParseLine(const std::string& line) {
-    const unsigned code = ClassifyLine(line);
-    switch (code) {
-    case CMD_UCI:
-        SendMsg(activeVariant().idName);
-        SendMsg("id author Belvantor");
-        for (const OptionSpec& option : optionTable()) SendMsg(optionLine(option));
-        SendMsg("uciok");
-        break;
-    case CMD_ISREADY:
-        SendMsg("readyok");
-        break;
-    case CMD_SETOPTION:
-    case CMD_HASH_CHANGED:
-        if (beginsWith(line, HASH_PREFIX)) {
-            const std::int32_t value = hashValueOf(line);
-            if (value < HASH_MIN_MB || value > HASH_MAX_MB) throw EngineError("Invalid Hash Param given");
-            hashSizeMB = value;
-        } else if (const OptionRequest request = readSetOption(line);
-                   request.option != nullptr && request.option->id == OptionId::CHESS960) {
-            if (!request.error.empty()) throw EngineError(request.error);
-            optionValues.set(OptionId::CHESS960, request.value);
-        }
-        break;
-    case CMD_POSITION:
-        fenText.clear();
-        movesText.clear();
-        if (beginsWith(line, "position fen")) {
-            const std::size_t start = std::strlen("position fen") + 1;
-            if (line.size() > start) fenText = line.substr(start);
-        } else {
-            fenText = START_FEN;
-        }
-        if (const std::size_t at = line.find("moves"); at != std::string::npos) movesText = line.substr(at);
-        break;
-    case CMD_GO:
-    case CMD_GO_PONDER:
-        goParams = parseGoLine(line);
-        break;
-    case CMD_DEBUG_ON:
-    case CMD_DEBUG_OFF:
-        debugMode = code == CMD_DEBUG_ON;
-        break;
-    case CMD_PERFT: {
-        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : 0;
-        if (depth < PERFT_MIN_DEPTH || depth > PERFT_MAX_DEPTH) throw EngineError("Invalid perft depth given");
-        perftDepth = depth;
-        break;
-    }
-    case CMD_BENCH: {
-        const std::int32_t depth = line.size() > 5 ? readInteger(line.c_str() + 5) : BENCH_DEFAULT_DEPTH;
-        if (depth < 1 || depth > BENCH_MAX_DEPTH) throw EngineError("Invalid bench depth given");
-        benchDepth = depth;
-        break;
-    }
-    default:
-        break;
-    }
-    return code;
 }
 
 void UCI::SendMsg(const std::string& message) {

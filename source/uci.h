@@ -1,11 +1,9 @@
-// The protocol front end: reads and logs command lines, recognises them,
-// answers the ones that need only a fixed reply, stores the parameters of
-// "position", "go" and "setoption name Hash value", and formats every line
-// the engine sends.
+// The protocol front end: reads and logs command lines, recognises them, and
+// formats every line the engine sends. What a line asks for is carried out by
+// the Engine, which reads the line's words where it acts on them.
 #pragma once
 
 #include "board/types.h"
-#include "options.h"
 #include "platform/console.h"
 #include "search/search.h"
 
@@ -13,14 +11,15 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct Board;
 
-// Command codes returned by UCI::ParseUciCommand.
+// Command codes of the lines UCI::ParseUciCommand reads.
 enum CommandCode : unsigned {
     CMD_UCINEWGAME = 0,
     CMD_UCI = 1,
-    CMD_SETOPTION = 2,
+    CMD_SETOPTION = 2,  // every "setoption" line, valid or not
     CMD_ISREADY = 4,
     CMD_POSITION = 5,
     CMD_GO = 7,
@@ -31,7 +30,6 @@ enum CommandCode : unsigned {
     CMD_STOP = 12,
     CMD_NONE = 14,
     CMD_PRINTBOARD = 15,
-    CMD_HASH_CHANGED = 16,
     CMD_UNKNOWN = 17,
     // Codes of this build beyond the classic set: the process-ending ones
     // are returned to the caller, which ends the process, so the parser can
@@ -69,6 +67,8 @@ struct GoParameters {
     // mean "wait for stop"; depth, nodes, mate and movetime end by themselves.
     bool infinite = false;
     bool ponder = false;
+    // The words after "searchmoves", up to the next word of the "go" line.
+    std::vector<std::string> searchMoves;
 };
 
 extern GoParameters goParams;
@@ -80,24 +80,22 @@ GoParameters parseGoLine(const std::string& line);
 // negative when the side to move is mated.
 std::string scoreText(int score);
 
-// The "info" line of a search report: depth, score, time, nodes and nps,
-// then "pv" and the line when there is one ("pv" always last, since
-// everything after it is read as moves).
+// The "info" line of a search report: depth, seldepth, the line's number
+// when there are several, score, nodes, nps, hashfull at the end of an
+// iteration, time, then "pv" and the line when there is one ("pv" always
+// last, since everything after it is read as moves).
 std::string searchInfoLine(const SearchInfo& info);
 
 inline constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
+// A line read from the GUI and what kind of command it is.
+struct Command {
+    unsigned code = CMD_NONE;
+    std::string line;
+};
+
 class UCI {
 public:
-    bool debugMode = false;
-    std::string fenText;
-    std::string movesText;
-    int hashSizeMB = 1;
-    // Options other than Hash, as "setoption" left them; the engine reads
-    // them where they take effect (UCI_Chess960 at the next "position").
-    OptionValues optionValues;
-    int perftDepth = 0;  // depth of the last "perft" line
-    int benchDepth = 0;  // depth of the last "bench" line
     InputReader input;
     int inputIsPipe = 0;
     // Lines that arrived during a search and wait to be carried out after
@@ -107,16 +105,13 @@ public:
     bool Init();
     // True when a command line can be read without waiting (or input ended).
     bool InputAvailable();
-    // Reads the next line (deferred lines first), logs it and recognises it.
-    unsigned ParseUciCommand();
+    // The next line (deferred lines first), logged and recognised; CMD_NONE
+    // when none is waiting, CMD_END_OF_INPUT once the input has ended.
+    Command ParseUciCommand();
     // Reads and logs one line from standard input; nullopt at its end.
     std::optional<std::string> ReadInputLine();
-    // Recognises a line and carries out the front end's part of it: replies,
-    // stored parameters. Throws EngineError on an invalid Hash value.
-    unsigned ParseLine(const std::string& line);
-    // The code a line would get, without any of its effects (no replies, no
-    // stored parameters), for lines that arrive during a search.
-    unsigned ClassifyLine(const std::string& line) const;
+    // The code of a line; reading it has no effect of any kind.
+    static unsigned ClassifyLine(const std::string& line);
 
     void SendMsg(const std::string& message);
     // "bestmove" with the move, or the null move "0000" when there is none.

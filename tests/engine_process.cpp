@@ -5,6 +5,7 @@
 
 #include "board/error.h"
 #include "board/gamemoves.h"
+#include "options.h"
 #include "uci.h"
 
 #include <algorithm>
@@ -181,7 +182,9 @@ private:
             if (line.starts_with("setoption name UCI_Chess960 value ")) chess960_ = line.ends_with(" true");
             if (line.starts_with("position")) setPosition(line);
             if (line == "ucinewgame") setPosition("position startpos");
-            if (line.starts_with("go")) searches_.push_back(position_);
+            if (line.starts_with("go")) searches_.push_back({position_, allowedMoves(line)});
+            if (const OptionRequest r = readSetOption(line); r.option && r.option->id == OptionId::MULTI_PV && r.error.empty())
+                linesWanted_ = r.value;
         }
         return true;
     }
@@ -198,6 +201,49 @@ private:
         for (const std::string& word : wordsOf(movesAt == std::string::npos ? "" : line.substr(movesAt)))
             playMoveText(board, word);
         position_ = board;
+    }
+
+    // The legal moves among the words after "searchmoves"; empty when the whole root is searched.
+    std::set<std::string> allowedMoves(const std::string& go) const {
+        std::set<std::string> allowed;
+        static const std::set<std::string> goWords = {"wtime", "btime", "winc", "binc", "movestogo", "depth",
+                                                      "nodes", "mate", "movetime", "infinite", "ponder"};
+        const std::vector<std::string> words = wordsOf(go);
+        for (auto w = std::find(words.begin(), words.end(), "searchmoves"); w != words.end() && ++w != words.end();) {
+            if (goWords.count(*w)) break;
+            if (Board board = position_; playMoveText(board, *w)) allowed.insert(*w);
+        }
+        return allowed;
+    }
+
+    // What a line's score is worth, mates beyond every centipawn score and the nearer the better.
+    static long scoreValue(const std::vector<std::string>& score) {
+        const long n = std::stol(score[1]);
+        return score[0] == "cp" ? n : n > 0 ? 1000000000L - n : -1000000000L - n;
+    }
+
+    // Several lines of one iteration come numbered 1, 2, ... at the same depth, with different first moves, best
+    // first, as many as were asked for or as the root has moves.
+    void checkLines(const std::vector<std::string>& info) {
+        const auto after = [&](const char* word) { return std::find(info.begin(), info.end(), word) + 1; };
+        const bool numbered = std::find(info.begin(), info.end(), "multipv") != info.end();
+        const int number = numbered ? std::stoi(*after("multipv")) : 0;
+        if (number <= 1 && !group_.empty()) {
+            std::size_t roots = searches_.front().allowed.size();
+            if (roots == 0) forEachLegalMove(searches_.front().board, [&](Move) { ++roots; });
+            if (group_.size() != std::min<std::size_t>(linesWanted_, roots))
+                fail(std::to_string(group_.size()) + " lines where " + std::to_string(linesWanted_) + " were asked for");
+            group_.clear();
+        }
+        if (!numbered) return;
+        const std::string depth = *after("depth"), move = *after("pv");
+        const long value = scoreValue({*after("score"), *(after("score") + 1)});
+        if (number != int(group_.size()) + 1 || (!group_.empty() && depth != groupDepth_))
+            return void(fail("line " + std::to_string(number) + " out of its place"));
+        for (const auto& [first, score] : group_)
+            if (first == move || score < value) return void(fail("line " + std::to_string(number) + " repeats or beats a line above it"));
+        group_.emplace_back(move, value);
+        groupDepth_ = depth;
     }
 
     std::optional<std::string> next(int timeoutMs) {
@@ -310,14 +356,18 @@ private:
             if (!keywords.insert(words[0]).second) return void(fail("repeated " + words[0] + ": " + line));
             if (words[0] == "pv") pv.assign(words.begin() + 1, words.end());
         }
-        if (textAt != std::string::npos) return;
-        for (const char* keyword : {"depth", "score", "time", "nodes", "nps"})
+        // A progress line (the move the root is on) carries no result.
+        if (textAt != std::string::npos || keywords.count("currmove")) return;
+        for (const char* keyword : {"depth", "seldepth", "score", "time", "nodes", "nps"})
             if (!keywords.count(keyword)) return void(fail(std::string("no ") + keyword + ": " + line));
         searchInfo_ = line;
+        if (!searches_.empty()) checkLines(wordsOf(line));
         if (pv.empty()) return;
         if (searches_.empty()) return void(fail("a variation with no search asked for: " + line));
+        const std::set<std::string>& allowed = searches_.front().allowed;
+        if (!allowed.empty() && !allowed.count(pv[0])) return void(fail("not among the searchmoves: " + line));
         // Legal in turn; a position met in the game or earlier in the line may only be the last one.
-        Board board = searches_.front();
+        Board board = searches_.front().board;
         std::set<std::uint64_t> met;
         for (int i = 0; i <= board.ply; ++i) met.insert(board.history[i].hashKey);
         for (std::size_t k = 0; k < pv.size(); ++k) {
@@ -326,12 +376,15 @@ private:
             if (k + 1 < pv.size()) return void(fail("the variation runs on after a repetition: " + line));
             searchRepeated_ = true;
         }
-        pv_ = pv;
+        // With several lines, the move played begins the first.
+        if (group_.size() <= 1) pv_ = pv;
     }
 
     void checkBestMove(const std::string& line) {
         if (searches_.empty()) return void(fail("\"" + line + "\" with no search asked for"));
-        Board board = searches_.front();
+        checkLines({});
+        Board board = searches_.front().board;
+        const std::set<std::string> allowed = searches_.front().allowed;
         searches_.pop_front();
         const std::vector<std::string> pv = std::exchange(pv_, {});
         lastInfo_ = std::exchange(searchInfo_, {});
@@ -342,6 +395,7 @@ private:
         bool anyLegal = false;
         forEachLegalMove(board, [&](Move) { anyLegal = true; });
         if (!anyLegal) return void(line == "bestmove 0000" || fail(line + " where there is no legal move"));
+        if (!allowed.empty() && !allowed.count(words[1])) return void(fail("not among the searchmoves: " + line));
         if (!playMoveText(board, words[1])) return void(fail("illegal best move: " + line));
         if (words.size() == 4 && !playMoveText(board, words[3])) return void(fail("illegal ponder move: " + line));
         // The move played begins the last variation, the move to ponder on is its reply.
@@ -359,7 +413,14 @@ private:
     std::string pending_, unsent_, where_;
     std::vector<std::string> lines_, pv_, log_;  // pv_: the last variation of the search under way
     Board position_;
-    std::deque<Board> searches_;  // the positions of the "go" lines not yet answered
+    struct Search {
+        Board board;
+        std::set<std::string> allowed;  // the legal searchmoves, or empty
+    };
+    std::deque<Search> searches_;  // the "go" lines not yet answered
+    std::size_t linesWanted_ = 1;  // MultiPV
+    std::vector<std::pair<std::string, long>> group_;  // first move and score of the lines of one iteration so far
+    std::string groupDepth_;
     std::string searchInfo_, lastInfo_;
     bool searchRepeated_ = false, repeated_ = false;
     std::size_t logAt_ = 0;

@@ -3,6 +3,7 @@
 #include "engine.h"
 #include "engine_process.h"
 #include "log.h"
+#include "options.h"
 
 #include <filesystem>
 #include <utility>
@@ -18,12 +19,58 @@ INSTANTIATE_TRANSCRIPTS(Protocol, ThroughPipes, "protocol.txt");
 INSTANTIATE_TRANSCRIPTS(TimeBudget, ThroughPipes, "time_limits.txt");
 INSTANTIATE_TRANSCRIPTS(Search, ThroughPipes, "search_output.txt");
 INSTANTIATE_TRANSCRIPTS(Robustness, ThroughPipes, "robustness.txt");
+INSTANTIATE_TRANSCRIPTS(Analysis, ThroughPipes, "analysis.txt");
 INSTANTIATE_TRANSCRIPTS(Chess960, ThroughPipes, "chess960.txt");
+
+// The "uci" reply is the table's announcements in its order, and "setoption" understands each option at its
+// extremes, with its name in any case, and refuses it past them, with a value of the wrong kind or without one, in
+// one info string that names it. Afterwards the engine still searches.
+TEST(Protocol, EveryOptionOfTheTableIsAnnouncedAndUnderstood) {
+    Transcript options;
+    options.where = "the options table";
+    options.targets = {"ostrel64", "ostrel32"};
+    const auto step = [&](const std::string& text) { options.steps.push_back({options.where, text}); };
+    for (const char* text : {"> uci", "< id name Ostrel *", "< id author Belvantor"}) step(text);
+    for (const OptionSpec& option : optionTable()) step("< " + optionLine(option));
+    step("< uciok");
+    for (const OptionSpec& option : optionTable()) {
+        std::string upper = option.name, lower = option.name;
+        for (char& c : upper) c = char(std::toupper(c));
+        for (char& c : lower) c = char(std::tolower(c));
+        const auto accepted = [&](const std::string& value) {
+            step("> setoption name " + upper + " value " + value);
+            step("> isready");
+            step("< readyok");
+        };
+        const std::string range = option.type == OptionType::CHECK
+                                      ? "true or false" : std::to_string(option.min) + " to " + std::to_string(option.max);
+        const auto refused = [&](const std::string& value, const std::string& problem) {
+            step("> setoption name " + lower + (value.empty() ? "" : " value " + value));
+            step("< info string " + (option.id == OptionId::HASH ? "Invalid Hash Param given"
+                                     : value.empty() ? std::string(option.name) + " needs a value (" + range + ")"
+                                                     : std::string(option.name) + " value " + value + " " + problem));
+        };
+        if (option.type == OptionType::BUTTON) accepted("");
+        if (option.type == OptionType::CHECK) {
+            for (const char* value : {"true", "FALSE", option.defaultValue ? "true" : "false"}) accepted(value);
+            refused("maybe", "is neither true nor false");
+            refused("", "");
+        }
+        if (option.type != OptionType::SPIN) continue;
+        for (const int value : {option.min, option.max, option.defaultValue}) accepted(std::to_string(value));
+        for (const int value : {option.min - 1, option.max + 1}) refused(std::to_string(value), "is out of range (" + range + ")");
+        refused("x", "is not a number (" + range + ")");
+        refused("", "");
+    }
+    for (const char* text : {"> position startpos", "> go depth 3", "<< bestmove"}) step(text);
+    runTranscript(options, programs);
+}
 
 DATA_TEST(TimeBudget, GoLine, "time_budget.txt", GivesItsBudget) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
     Engine engine;
     engine.board.sideToMove = fields[0] == "b" ? BLACK : WHITE;
+    if (fields.size() > 3) engine.options.set(OptionId::MOVE_OVERHEAD, std::stoi(fields[3]));
     goParams = parseGoLine(fields[1]);
     engine.allocateTime();
     goParams = GoParameters{};
@@ -45,18 +92,16 @@ TEST(Protocol, ScoresInMovesAndThePvLast) {
     // do not overflow.
     const Move line[3] = {makeMove(MOVE_CASTLE_SHORT, 0, 0), makeMove(MOVE_CASTLE_LONG, 0, 0),
                           makeMove(MOVE_QUIET, 52, 60)};
-    SearchInfo info{.depth = 3, .score = MATE_SCORE - 5, .nodes = 5000000000ULL, .mover = BLACK, .line = line,
-                    .lineLength = 3};
-    EXPECT_EQ(searchInfoLine(info),
-              "info depth 3 score mate 3 time 0 nodes 5000000000 nps 5000000000000 pv e8g8 e1c1 e7e8");
-    // In Chess960 the king takes its own rook: kings on b1 and b8, the short rooks on c1 and c8, the long ones on a1 and a8.
+    SearchInfo info{.depth = 3, .selDepth = 9, .multiPV = 2, .score = MATE_SCORE - 5, .nodes = 5000000000ULL,
+                    .hashfull = 0, .mover = BLACK, .line = line, .lineLength = 3};
+    EXPECT_EQ(searchInfoLine(info), "info depth 3 seldepth 9 multipv 2 score mate 3 nodes 5000000000 nps 5000000000000 "
+                                    "hashfull 0 time 0 pv e8g8 e1c1 e7e8");
+    // In Chess960 the king takes its own rook: kings on b1 and b8, short rooks on c1 and c8, long ones on a1 and a8.
     const CastlingRules chess960 = castlingRules({1, 57}, {2, 0, 58, 56}, true);
     info.castling = &chess960;
     EXPECT_TRUE(searchInfoLine(info).ends_with(" pv b8c8 b1a1 e7e8"));
-    info.lineLength = 0;
-    info.elapsedMs = 3;
-    info.score = -12;
-    EXPECT_EQ(searchInfoLine(info), "info depth 3 score cp -12 time 3 nodes 5000000000 nps 1666666666666");
+    info = {.depth = 3, .selDepth = 4, .score = -12, .elapsedMs = 3, .nodes = 5000000000ULL};
+    EXPECT_EQ(searchInfoLine(info), "info depth 3 seldepth 4 score cp -12 nodes 5000000000 nps 1666666666666 time 3");
 }
 
 // Blank-padded fields, and " (2)" for a second engine started in the same second in the same folder (a run

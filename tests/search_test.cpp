@@ -3,6 +3,7 @@
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/pv.h"
+#include "search/rootmoves.h"
 #include "search/tt.h"
 #include "unit_cases.h"
 #include "variant.h"
@@ -55,14 +56,15 @@ protected:
     }
     // Iterative deepening to a fixed depth, as the driver runs it; the move to play is left in `best`.
     int searchTo(Board& board, int depth) {
-        Move ponder = NO_MOVE;
-        best = NO_MOVE;
+        root.reset(1);
         stopSearch = false;
         nodeCount = 0;
         int score = 0;
-        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, best, ponder, 0);
+        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, root, 0);
+        best = root.bestMove;
         return score;
     }
+    RootMoves root;
 };
 
 // The ordering key orderMoves gives a move at this ply with this hash move.

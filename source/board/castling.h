@@ -47,7 +47,8 @@ constexpr Bitboard rankSpan(Square a, Square b) {
 // returns.
 constexpr CastlingRules castlingRules(const Square (&kings)[2], const Square (&rooks)[4], bool chess960) {
     CastlingRules rules{};
-    for (std::uint8_t& kept : rules.rightsKept) kept = CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG | CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG;
+    for (std::uint8_t& kept : rules.rightsKept)
+        kept = CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG | CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG;
     for (int index = 0; index < 4; ++index) {
         const Square kingFrom = kings[index / 2], rookFrom = rooks[index];
         const Square rank = kingFrom & 56;
@@ -58,10 +59,12 @@ constexpr CastlingRules castlingRules(const Square (&kings)[2], const Square (&r
         right.rookFrom = rookFrom;
         right.rookTo = rank + (isLong ? 3 : 5);
         right.kingWalk = rankSpan(kingFrom, right.kingTo);
-        right.mustBeEmpty = (right.kingWalk | rankSpan(rookFrom, right.rookTo)) & ~squareBit(kingFrom) & ~squareBit(rookFrom);
+        right.mustBeEmpty =
+            (right.kingWalk | rankSpan(rookFrom, right.rookTo)) & ~squareBit(kingFrom) & ~squareBit(rookFrom);
         right.kingFlip = squareBit(kingFrom) ^ squareBit(right.kingTo);
         right.rookFlip = squareBit(rookFrom) ^ squareBit(right.rookTo);
-        right.menFlip = (squareBit(kingFrom) | squareBit(rookFrom)) ^ (squareBit(right.kingTo) | squareBit(right.rookTo));
+        right.menFlip =
+            (squareBit(kingFrom) | squareBit(rookFrom)) ^ (squareBit(right.kingTo) | squareBit(right.rookTo));
         rules.rightsKept[kingFrom] &= std::uint8_t(~(1u << index));
         rules.rightsKept[rookFrom] &= std::uint8_t(~(1u << index));
     }

@@ -39,6 +39,8 @@ int getPawnScore(const Board& board, int phase);
 // down to a power of two, at most the full size; 1 makes every structure
 // share one slot), or 0 to recompute on every call.
 void setPawnCacheEntries(std::size_t entries);
+// Empties the pawn cache, as at start.
+void clearPawnCache();
 int getKingAttackScore(const Board& board, int phase);
 // Mobility and king attack together: both read the same attack set of every
 // piece, so evaluate() computes them in one pass.

@@ -194,6 +194,8 @@ void setPawnCacheEntries(std::size_t entries) {
     pawnCacheMask = size - 1;
 }
 
+void clearPawnCache() { std::fill(std::begin(pawnCache), std::end(pawnCache), PawnCacheEntry{}); }
+
 int getPawnScore(const Board& board, int phase) {
     // The variant is read once per call; everything after that is table reads.
     const bool revised = activeVariant().revisedPawnTerm;

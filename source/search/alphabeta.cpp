@@ -14,6 +14,7 @@
 using namespace search_params;
 
 bool stopSearch = false;
+int selDepth = 0;
 std::uint64_t searchNodeLimit = std::numeric_limits<std::uint64_t>::max();
 
 namespace {
@@ -89,6 +90,8 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
         stopSearch = true;
         return alpha;
     }
+
+    if (ply > selDepth) selDepth = ply;
 
     // Step 3: fifty-move rule.
     const HistoryEntry& entry = board.history[board.ply];

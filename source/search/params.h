@@ -190,5 +190,8 @@ inline constexpr std::uint64_t TT_ENTRIES_PER_MB = (std::uint64_t{1} << 20) / TT
 inline constexpr int TT_MIN_MB = 1;
 inline constexpr int TT_MAX_MB = 2048;
 inline constexpr int TT_FRESH_SCORE = 1000000;
+// "hashfull" counts the used slots among this many (per mille); the smallest
+// table has far more.
+inline constexpr std::uint64_t TT_HASHFULL_SAMPLE = 1000;
 
 }  // namespace search_params

@@ -43,6 +43,7 @@ std::uint32_t quiescenceKey(int s) {
 }  // namespace
 
 int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
+    if (ply > selDepth) selDepth = ply;
     // A king taken in a damaged position: that side has lost.
     if (!board.pieces(board.sideToMove, KING)) return ply - MATE_SCORE;
 

@@ -1,8 +1,10 @@
+#include "eval/eval.h"
 #include "platform/clock.h"
 #include "search/nodes.h"
 #include "search/ordering.h"
 #include "search/params.h"
 #include "search/pv.h"
+#include "search/rootmoves.h"
 #include "search/search.h"
 #include "search/tt.h"
 
@@ -11,12 +13,16 @@ using namespace search_params;
 void resetSearchMemory() {
     clearKillers();
     clearTranspositionTable();
+    clearPawnCache();
 }
 
-int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::int64_t searchStart) {
+int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStart) {
     const HistoryEntry& entry = board.history[board.ply];
     const std::uint64_t key = entry.hashKey;
     const Colour side = board.sideToMove;
+    const bool severalLines = root.wantedLines() > 1;
+    selDepth = 0;
+    root.beginIteration();
 
     // A root without the mover's king (a damaged position) has nothing to search.
     if (!board.pieces(side, KING)) return -MATE_SCORE;
@@ -43,20 +49,29 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
     if (ttMatches(slot, key)) hashMove = slot.move;
 
     // Step 5: the previous iteration's best move is normally the hash move,
-    // so it is searched first and sets the bar for the rest.
+    // so it is searched first and sets the bar for the rest. With several
+    // lines, the other lines of the previous iteration follow it: they are
+    // the likeliest to be lines again, and an early high bar saves work.
     const bool inCheck = board.inCheck();
     Move list[MAX_MOVES] = {};
     int count = 0;
     board.generateMoves(list, count);
     orderMoves(board, list, count, hashMove, 0);
+    if (severalLines) root.putLastLinesFirst(list, count);
 
     int searchedCount = 0;
-    bool noMoveRaisedAlpha = true;
     PrincipalVariation pv;
 
     // Step 6.
     for (int i = 0; i < count; ++i) {
         const Move move = list[i];
+        if (!root.allowed(move)) continue;
+
+        // With one line a move must beat the best score so far; with several,
+        // the last of the lines once they are all filled. Until a move has
+        // set that bar, moves are searched with the full window.
+        const int bar = severalLines ? root.bar() : alpha;
+        const bool noBarYet = bar == -ROOT_INFINITY;
 
         int score;
         if (capturesKing(move)) {
@@ -66,19 +81,21 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
         } else {
             // 6.1 and 6.2: only legal moves (castling also needs a safe path).
             if (!makeMoveIfLegal(board, move)) continue;
+            searchHost().reportCurrentMove(depth, move, side, searchedCount + 1);
 
             // 6.3: late quiet moves get a reduced zero-window look first
             // (checks included, unlike inside the tree); after the first
             // move, the rest must prove themselves with a zero window before
             // a full search.
-            if (searchedCount >= LMR_MIN_SEARCHED && depth >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck) {
-                score = -alphaBeta(board, depth - LMR_REDUCTION, 1, -alpha - 1, -alpha, false, 1);
-                if (score > alpha) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
-            } else if (noMoveRaisedAlpha) {
-                score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
+            if (searchedCount >= LMR_MIN_SEARCHED && depth >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck &&
+                !noBarYet) {
+                score = -alphaBeta(board, depth - LMR_REDUCTION, 1, -bar - 1, -bar, false, 1);
+                if (score > bar) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
+            } else if (noBarYet) {
+                score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
             } else {
-                score = -alphaBeta(board, depth - 1, 1, -alpha - 1, -alpha, false, 1);
-                if (score > alpha) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -alpha, false, 0);
+                score = -alphaBeta(board, depth - 1, 1, -bar - 1, -bar, false, 1);
+                if (score > bar) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
             }
 
             // 6.4.
@@ -88,21 +105,33 @@ int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::i
 
         // 6.5: the score of an interrupted search means nothing.
         if (stopSearch) return alpha;
+        if (score <= bar) continue;
 
         // 6.6: a new best move: remember it, keep it in the table for the
         // next iteration, and report it with the line it leads to.
         if (score > alpha) {
-            bestMove = withScore(move, 0);
-            ttStore(key, -ROOT_INFINITY, ROOT_INFINITY, bestMove, depth, score, 0);
+            const Move best = withScore(move, 0);
+            ttStore(key, -ROOT_INFINITY, ROOT_INFINITY, best, depth, score, 0);
             alpha = score;
-            noMoveRaisedAlpha = false;
             walkTableLine(board);
-            principalVariation(board, bestMove, pv);
-            ponderMove = pv.ponder;
-            searchHost().reportBestLine({.depth = depth, .score = score,
-                                         .elapsedMs = std::uint64_t(clockMs() - searchStart), .nodes = nodeCount,
-                                         .mover = side, .line = pv.moves, .lineLength = pv.length,
-                                         .castling = &board.castling});
+            principalVariation(board, best, pv);
+            if (severalLines) {
+                // The move to play stays the first line shown until this
+                // iteration's lines are complete.
+                root.insertLine(best, score).pv = pv;
+            } else {
+                root.bestMove = best;
+                root.ponderMove = pv.ponder;
+                searchHost().reportBestLine({.depth = depth, .selDepth = selDepth, .score = score,
+                                             .elapsedMs = std::uint64_t(clockMs() - searchStart),
+                                             .nodes = nodeCount, .mover = side, .line = pv.moves,
+                                             .lineLength = pv.length, .castling = &board.castling});
+            }
+        } else {
+            // One of the other lines: its variation is read now, while the
+            // table still holds what its search stored.
+            RootLine& line = root.insertLine(withScore(move, 0), score);
+            principalVariation(board, line.move, line.pv);
         }
     }
 

@@ -17,13 +17,16 @@ inline bool isMateScore(int score) { return std::abs(score) >= MATE_BOUND && std
 inline int matePlies(int score) { return MATE_SCORE - std::abs(score); }
 
 // The facts of one search report, which the protocol front end turns into
-// text: the end of an iteration (no line), or a new best root move with the
-// line it leads to.
+// text: the end of an iteration (no line, or one of several lines), or a new
+// best root move with the line it leads to.
 struct SearchInfo {
     int depth = 0;
-    int score = 0;  // the side to move's view; see isMateScore
+    int selDepth = 0;  // the deepest ply the iteration has reached, quiescence included
+    int multiPV = 0;   // the line's number when several lines are reported, else 0
+    int score = 0;     // the side to move's view; see isMateScore
     std::uint64_t elapsedMs = 0;
     std::uint64_t nodes = 0;
+    int hashfull = -1;  // per mille of the table in use; -1 where not reported
     Colour mover = WHITE;  // the side that plays line[0]
     const Move* line = nullptr;
     int lineLength = 0;
@@ -47,6 +50,10 @@ public:
     // A root move became the new best move of the iteration; info.line
     // begins with it.
     virtual void reportBestLine(const SearchInfo& info) = 0;
+    // The root begins to search its number-th legal move of the iteration
+    // (counted from 1), which the given side plays. Hosts that show progress
+    // decide whether the search has run long enough to be worth telling.
+    virtual void reportCurrentMove(int /*depth*/, Move /*move*/, Colour /*mover*/, int /*number*/) {}
     // A drawn root ("info string 50 move reached, DRAW!" and the repetition
     // line); printed straight to standard output, not through the protocol channel.
     virtual void reportRootDraw(const char* text) = 0;
@@ -59,9 +66,16 @@ void setSearchHost(SearchHost* host);
 // All ones when there is none.
 extern std::uint64_t searchNodeLimit;
 
-// One iteration over all root moves (iterative deepening is the driver's loop).
-int rootSearch(Board& board, int depth, Move& bestMove, Move& ponderMove, std::int64_t searchStart);
+// The deepest ply the current iteration has reached (quiescence included);
+// the root sets it to 0 when an iteration begins.
+extern int selDepth;
 
-// Clears what a deterministic benchmark must not inherit: killers and the
-// transposition table.
+class RootMoves;
+// One iteration over the root moves (iterative deepening is the driver's
+// loop). Returns the best score of the iteration; the best move, the move to
+// ponder on and, with several lines wanted, the lines are left in `root`.
+int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStart);
+
+// Forgets everything earlier searches left behind (the transposition table,
+// the killers, the pawn cache), so the next search is a fresh engine's.
 void resetSearchMemory();

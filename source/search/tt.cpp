@@ -3,6 +3,8 @@
 #include "search/params.h"
 #include "search/search.h"
 
+#include <cstddef>
+#include <limits>
 #include <new>
 
 using namespace search_params;
@@ -21,6 +23,9 @@ constexpr TTEntry freshEntry() { return TTEntry{0, BOUND_EMPTY, NO_MOVE, 0, TT_F
 TTEntry* tryAllocate(std::uint64_t entries) {
     const std::uint64_t bytes = entries * sizeof(TTEntry);
     if (allocationLimit != 0 && bytes > allocationLimit) return nullptr;
+    // An array larger than the address space can index cannot even be asked
+    // for: a 32-bit program would get an exception instead of a null pointer.
+    if (bytes > std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max())) return nullptr;
     return new (std::nothrow) TTEntry[entries];
 }
 
@@ -82,6 +87,12 @@ int transpositionTableMegabytes() { return tableMegabytes; }
 
 void clearTranspositionTable() {
     for (std::uint64_t i = 0; i < ttEntryCount; ++i) transpositionTable[i] = freshEntry();
+}
+
+int ttHashfull() {
+    int used = 0;
+    for (std::uint64_t i = 0; i < TT_HASHFULL_SAMPLE; ++i) used += transpositionTable[i].bound != BOUND_EMPTY;
+    return used;
 }
 
 void setTableAllocationLimit(std::size_t maxBytes) { allocationLimit = maxBytes; }

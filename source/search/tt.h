@@ -34,6 +34,9 @@ bool resizeTranspositionTable(int megabytes);
 int transpositionTableMegabytes();
 // Empties every entry, keeping the size.
 void clearTranspositionTable();
+// Per mille of the slots in use, read from a fixed sample of the first slots:
+// cheap enough to send after every iteration.
+int ttHashfull();
 
 // Test seam: pretend that no single allocation larger than this many bytes
 // can succeed (0 removes the limit). Lets the fallback path be exercised
