@@ -58,11 +58,8 @@ DATA_TEST(BoardAndMoves, GameLine, "game_lines.txt", ReachesThePositionExpected)
     }
     const HistoryEntry& now = board.current();
     std::string rights, rooks;
-    for (int right = 0; right < 4; ++right) {
-        if (!(now.ooStatus >> right & 1)) continue;
-        rights += "KQkq"[right];
-        rooks += squareName[board.castling.rights[right].rookFrom];
-    }
+    for (int right = 0; right < 4; ++right)
+        if (now.ooStatus >> right & 1) rights += "KQkq"[right], rooks += squareName[board.castling.rights[right].rookFrom];
     const std::map<std::string, std::string> found = {{"rights", rights.empty() ? "-" : rights}, {"rooks", rooks},
         {"ep", now.epSquare == NO_SQUARE ? "-" : squareName[now.epSquare]}, {"rule50", std::to_string(now.rule50)},
         {"ply", std::to_string(board.ply)}, {"side", board.sideToMove == BLACK ? "b" : "w"},
@@ -109,8 +106,7 @@ void checkEveryMoveTakenBack(Board& board, std::set<std::uint32_t>& kindsMade) {
     std::uint64_t legal = 0;
     for (Move move : generatedMoves(board)) {
         const std::uint32_t kind = moveKind(move);
-        if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN ||
-            kind == MOVE_PROMO_CAPTURE_QUEEN)
+        if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN || kind == MOVE_PROMO_CAPTURE_QUEEN)
             expectedCaptures.push_back(move);
         board.makeMove(move);
         ASSERT_EQ(incrementalDifference(board), "") << "after " << moveToText(move, before);
@@ -144,8 +140,7 @@ TEST(BoardAndMoves, RandomChess960GamesMakeAndTakeBackEveryMove) {
             for (int ply = 0; ply < 100 && !HasFailure(); ++ply) {
                 checkEveryMoveTakenBack(board, kindsMade);
                 std::vector<Move> legal;
-                forEachLegalMove(board, [&](Move move) { legal.push_back(move); });
-                if (legal.empty()) break;
+                if (forEachLegalMove(board, [&](Move move) { legal.push_back(move); }); legal.empty()) break;
                 const auto castling = std::find_if(legal.begin(), legal.end(), isCastling);
                 board.makeMove(castling != legal.end() && random() % 2 ? *castling : legal[random() % legal.size()]);
             }

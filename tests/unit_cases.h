@@ -34,8 +34,7 @@ inline Move findMove(const Board& board, const std::string& text) {
 
 // A FEN as the data files write it: "chess960 " before it reads it with Chess960 castling.
 inline void setFen(Board& board, const std::string& fen) {
-    const bool chess960 = fen.starts_with("chess960 ");
-    board.setFromFen(fen.substr(chess960 ? 9 : 0), chess960);
+    board.setFromFen(fen.substr(fen.starts_with("chess960 ") ? 9 : 0), fen.starts_with("chess960 "));
 }
 
 // The position of a FEN or "startpos" after the given moves. A bare placement gives a board no FEN would give:
