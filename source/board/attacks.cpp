@@ -186,7 +186,10 @@ bool Board::isAttacked(Colour colour, Square square) const {
     return false;
 }
 
-bool castlingPathSafe(const Board& board, Move move, Colour colour) {
+// Kept out of line: inlined into the search's move loop, the walk over the
+// king's squares cost every node 0.4% more instructions (callgrind, bench 6),
+// for a test only castling moves need.
+[[gnu::noinline]] bool castlingPathSafe(const Board& board, Move move, Colour colour) {
     for (Bitboard walk = board.castling.rights[castleIndex(move, colour)].kingWalk; walk;)
         if (board.isAttacked(colour, popLowest(walk))) return false;
     return true;
