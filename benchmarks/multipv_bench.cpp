@@ -6,9 +6,8 @@
 // Usage: multipv_bench [depth] [ostrel32]   (depth 8 unless given)
 #include "bench.h"
 #include "board/board.h"
-#include "search/rootmoves.h"
-#include "search/search.h"
 #include "search/tt.h"
+#include "search/worker.h"
 #include "startup.h"
 #include "variant.h"
 
@@ -17,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -31,23 +31,21 @@ struct Figures {
     std::uint64_t nodes = 0;
 };
 
-Figures searchAll(int depth, int lines) {
-    static RootMoves root;
+Figures searchAll(SearchWorker& worker, int depth, int lines) {
     Figures figures;
     for (const char* fen : benchPositions()) {
-        resetSearchMemory();
-        Board board;
-        board.setFromFen(fen);
-        stopSearch = false;
-        nodeCount = 0;
-        root.reset(lines);
+        clearTranspositionTable();
+        worker.clearMemory();
+        worker.board = Board();
+        worker.board.setFromFen(fen);
+        worker.root.reset(lines);
         const auto start = std::chrono::steady_clock::now();
         for (int iteration = 1; iteration <= depth; ++iteration) {
-            rootSearch(board, iteration, root, 0);
-            root.completeIteration();
+            worker.rootSearch(iteration, 0);
+            worker.root.completeIteration();
         }
         figures.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        figures.nodes += nodeCount;
+        figures.nodes += worker.board.nodeCount;
     }
     return figures;
 }
@@ -59,12 +57,13 @@ int main(int argc, char** argv) {
     const bool thirtyTwo = argc > 2 && std::strcmp(argv[2], "ostrel32") == 0;
     initialiseEngine(thirtyTwo ? ostrel32Variant : ostrel64Variant);
     resizeTranspositionTable(TABLE_MB);
+    const auto worker = std::make_unique<SearchWorker>();
 
     std::vector<double> seconds[std::size(LINES)];
     std::uint64_t nodes[std::size(LINES)] = {};
     for (int run = 0; run < RUNS; ++run) {
         for (std::size_t i = 0; i < std::size(LINES); ++i) {
-            const Figures figures = searchAll(depth, LINES[i]);
+            const Figures figures = searchAll(*worker, depth, LINES[i]);
             seconds[i].push_back(figures.seconds);
             nodes[i] = figures.nodes;
         }

@@ -1,7 +1,9 @@
 # Shared by the two mingw-w64 toolchain files, which set OSTREL_MINGW_TRIPLE.
 set(CMAKE_SYSTEM_NAME Windows)
 
-find_program(CMAKE_CXX_COMPILER NAMES ${OSTREL_MINGW_TRIPLE}-g++ REQUIRED)
+# The POSIX thread model: std::thread needs it (winpthreads, linked statically
+# like the rest of the runtime).
+find_program(CMAKE_CXX_COMPILER NAMES ${OSTREL_MINGW_TRIPLE}-g++-posix REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${OSTREL_MINGW_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${OSTREL_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

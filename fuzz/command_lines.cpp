@@ -6,7 +6,6 @@
 #include "engine.h"
 #include "protocol_text.h"
 #include "fuzz_support.h"
-#include "search/search.h"
 #include "search/tt.h"
 
 namespace {
@@ -16,29 +15,29 @@ constexpr int MAX_SEARCHES = 6;
 constexpr std::int32_t SEARCH_NODES = 2000;
 constexpr int MAX_PERFT_DEPTH = 2;
 constexpr int MAX_HASH_MB = 4;
+constexpr int MAX_THREADS = 3;
 
-void checkTimeBudget(Engine& engine) {
-    engine.allocateTime();
-    if (engine.timeAllocated == ~std::uint64_t{0} || !(goParams.goFlags & GO_CLOCK)) return;
-    const std::int64_t left = goParams.goTime[engine.board.sideToMove];
-    const std::uint64_t budget = engine.timeAllocated + engine.extraTime;
-    require(engine.timeAllocated <= std::uint64_t(INT32_MAX) && engine.extraTime <= std::uint64_t(INT32_MAX),
+void checkTimeBudget(const GoParameters& go, Colour side) {
+    TimeControl time;
+    time.begin(go, side, 0);
+    if (time.baseBudget() == TimeControl::UNBOUNDED || !(go.goFlags & GO_CLOCK)) return;
+    const std::int64_t left = go.goTime[side];
+    const std::uint64_t budget = time.baseBudget() + time.extraAllowance();
+    require(time.baseBudget() <= std::uint64_t(INT32_MAX) && time.extraAllowance() <= std::uint64_t(INT32_MAX),
             "budget out of range");
     require(budget == 0 || std::int64_t(budget) < left,
             "budget " + std::to_string(budget) + " ms with " + std::to_string(left) + " ms left");
 }
 
-void search(Engine& engine) {
-    const GoParameters given = goParams;
+void search(Engine& engine, GoParameters go) {
     const Board before = engine.board;
-    goParams.infinite = goParams.ponder = false;
-    goParams.goNodes = (given.goFlags & GO_NODES) ? std::min(given.goNodes, SEARCH_NODES) : SEARCH_NODES;
-    goParams.goFlags |= GO_NODES | GO_UNBOUNDED;
-    engine.think();
-    goParams = given;
+    go.infinite = go.ponder = false;
+    go.goNodes = (go.goFlags & GO_NODES) ? std::min(go.goNodes, SEARCH_NODES) : SEARCH_NODES;
+    go.goFlags |= GO_NODES | GO_UNBOUNDED;
+    engine.think(go);
     requireSame(engine.board, before, "the search changed the board");
     const std::set<std::string> legal = legalMoveTexts(engine.board);
-    const Move played = engine.rootMoves.bestMove;
+    const Move played = engine.rootMoves().bestMove;
     const std::string best = played == NO_MOVE ? "none" : moveToText(played, engine.board);
     require(legal.empty() ? best == "none" : legal.count(best) > 0,
             "best move " + best + " among " + std::to_string(legal.size()) + " legal ones");
@@ -50,9 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Each input runs alone: a fresh engine, empty table and killers. Both programs' searches are exercised,
     // picked by the input's length.
     selectVariant(size % 2 ? ostrel32Variant : ostrel64Variant);
-    resetSearchMemory();
-    goParams = GoParameters{};
-    stopSearch = false;
+    clearTranspositionTable();
     Engine engine;
 
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -69,17 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             if (code == CMD_QUIT || code == CMD_END_OF_INPUT) break;
             if (code == CMD_GO || code == CMD_GO_PONDER) {
-                goParams = parseGoLine(line);
-                checkTimeBudget(engine);
-                if (++searches <= MAX_SEARCHES) search(engine);
+                const GoParameters go = parseGoLine(line);
+                checkTimeBudget(go, engine.board.sideToMove);
+                if (++searches <= MAX_SEARCHES) search(engine, go);
             } else if (code == CMD_PERFT) {
                 if (readInteger(line.c_str() + 5) > MAX_PERFT_DEPTH) continue;
                 engine.executeCommand({code, line});
                 requireSame(engine.board, before, "perft changed the board");
             } else if (code == CMD_SETOPTION) {
-                // A large table takes long to clear: kept small.
+                // A large table takes long to clear, many threads long to start: both kept small.
                 const OptionRequest request = readSetOption(line);
                 if (request.option && request.option->id == OptionId::HASH && request.value > MAX_HASH_MB) continue;
+                if (request.option && request.option->id == OptionId::THREADS && request.value > MAX_THREADS) continue;
                 engine.executeCommand({code, line});
                 resized = true;
             } else if (code != CMD_BENCH) {
@@ -91,7 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         requireConsistent(engine.board, "after \"" + line.substr(0, 80) + "\"");
     }
-    setSearchHost(nullptr);
     if (resized) resizeTranspositionTable(1);
     return 0;
 }

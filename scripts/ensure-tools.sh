@@ -4,19 +4,22 @@
 # mingw-w64 cross-compilers, Wine (64-bit and, from the i386 architecture,
 # 32-bit) and the packaging tools (--with-windows); clang with libFuzzer,
 # Python and Stockfish for the fuzzers (--with-fuzz); Stockfish alone for the
-# speed scripts (--with-stockfish).
+# speed scripts (--with-stockfish); Stockfish and Debian's matplotlib for the
+# strength calibration (--with-calibration).
 set -euo pipefail
 
 with_tests=0
 with_windows=0
 with_fuzz=0
 with_stockfish=0
+with_calibration=0
 for argument in "$@"; do
   case $argument in
     --with-tests) with_tests=1 ;;
     --with-windows) with_windows=1 ;;
     --with-fuzz) with_fuzz=1 ;;
     --with-stockfish) with_stockfish=1 ;;
+    --with-calibration) with_stockfish=1 with_calibration=1 ;;
   esac
 done
 
@@ -51,6 +54,10 @@ fi
 # Speed scripts only: Stockfish serves as a perft yardstick.
 if [ $with_stockfish = 1 ]; then
   [ -x /usr/games/stockfish ] || command -v stockfish >/dev/null 2>&1 || missing+=(stockfish)
+fi
+
+if [ $with_calibration = 1 ] && ! /usr/bin/python3 -c "import matplotlib" >/dev/null 2>&1; then
+  missing+=(python3-matplotlib)
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Ostrel and runs the whole test suite twice: in a Release build (with
 # the Windows programs, tested under Wine, and the packages) and in
-# a build with AddressSanitizer and UndefinedBehaviorSanitizer; then every
-# fuzzer briefly.
+# a build with AddressSanitizer and UndefinedBehaviorSanitizer; then the
+# searches with threads in a ThreadSanitizer build, and every fuzzer briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +22,12 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+echo "== ThreadSanitizer build and the searches with threads"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_TSAN=ON -DOSTREL_TESTS=ON >/dev/null
+cmake --build build/tsan -j"$jobs" --target ostrel_tests ostrel64 ostrel32
+# A data race ends the program at once with status 66, which its transcript sees.
+TSAN_OPTIONS=halt_on_error=1:exitcode=66 ctest --test-dir build/tsan --output-on-failure -j"$jobs" -R 'Threads'
 
 echo "== Fuzzers, briefly (fixed seed and number of inputs)"
 ./scripts/fuzz.sh --quick

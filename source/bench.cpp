@@ -2,12 +2,11 @@
 
 #include "board/board.h"
 #include "platform/clock.h"
-#include "search/rootmoves.h"
-#include "search/search.h"
 #include "search/tt.h"
+#include "search/worker.h"
 
 #include <cstdio>
-#include <limits>
+#include <memory>
 
 namespace {
 
@@ -57,9 +56,6 @@ public:
         if (!stopped && interrupted_) stopped = interrupted_();
         return stopped;
     }
-    bool deadlinePassed() override { return false; }
-    void reportBestLine(const SearchInfo&) override {}
-    void reportRootDraw(const char*) override {}
     bool stopped = false;
 
 private:
@@ -68,39 +64,35 @@ private:
 
 BenchResult searchAll(int depth, bool print, const std::function<bool()>& interrupted) {
     BenchHost host(interrupted);
-    setSearchHost(&host);
-    const std::uint64_t savedNodeLimit = searchNodeLimit;
-    searchNodeLimit = std::numeric_limits<std::uint64_t>::max();
+    // A worker of its own: the engine's threads keep their memory.
+    const auto worker = std::make_unique<SearchWorker>();
+    worker->setHost(&host);
 
     resizeTranspositionTable(BENCH_HASH_MB);
     BenchResult result;
-    RootMoves root;
     const std::int64_t start = clockMs();
     int index = 0;
     for (const char* fen : positions) {
         ++index;
-        resetSearchMemory();
-        Board board;
-        board.setFromFen(fen);
-        stopSearch = false;
-        nodeCount = 0;
-        root.reset(1);
+        clearTranspositionTable();
+        worker->clearMemory();
+        worker->board = Board();
+        worker->board.setFromFen(fen);
+        worker->root.reset(1);
         int score = 0;
         for (int iteration = 1; iteration <= depth && !host.stopped; ++iteration)
-            score = rootSearch(board, iteration, root, start);
+            score = worker->rootSearch(iteration, start);
         if (host.stopped) {
             result.completed = false;
             break;
         }
-        result.nodes += nodeCount;
+        const std::uint64_t nodes = worker->board.nodeCount;
+        result.nodes += nodes;
         if (print)
             std::printf("Position %2d: %-78s score %8d nodes %10llu\n", index, fen, score,
-                        static_cast<unsigned long long>(nodeCount));
+                        static_cast<unsigned long long>(nodes));
     }
     result.milliseconds = clockMs() - start;
-    stopSearch = false;
-    searchNodeLimit = savedNodeLimit;
-    setSearchHost(nullptr);
     return result;
 }
 

@@ -10,16 +10,17 @@
 #include "platform/console.h"
 #include "protocol_text.h"
 #include "search/params.h"
+#include "search/skill.h"
 #include "search/tt.h"
 #include "startup.h"
 #include "variant.h"
 
 #include <algorithm>
+#include <chrono>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <sstream>
 #include <thread>
 
 Engine* theEngine = nullptr;
@@ -29,30 +30,21 @@ namespace {
 // Driver timing, all in milliseconds.
 constexpr int IDLE_WAIT_MS = 100;          // longest wait for input in the main loop
 constexpr int FINISHED_SEARCH_WAIT_MS = 10;  // pause between checks once the iterations are done
-constexpr std::int64_t MOVETIME_MARGIN_MS = 5;  // "movetime" stops this much early ...
-constexpr std::int64_t MOVETIME_MARGIN_DIVISOR = 10;  // ... but never more than a tenth of it
-constexpr int MAX_ITERATIONS = 64;
 // Once a search has run this long, the root says which move it is on.
 constexpr std::int64_t CURRMOVE_AFTER_MS = 1000;
 // The range of the developers' "perft" command.
 constexpr int PERFT_MIN_DEPTH = 1;
 constexpr int PERFT_MAX_DEPTH = 10;
-// The clock share is only topped up from the increment while this much
-// time would still remain.
-constexpr std::int64_t INCREMENT_RESERVE_MS = 500;
-
-constexpr std::uint64_t UNBOUNDED = ~std::uint64_t{0};
-
-std::uint64_t widen(std::int64_t value) { return static_cast<std::uint64_t>(value); }
-
-// The plies in which "go mate N" looks for a mate: 2N - 1 in 64 bits, since N
-// may be any 32-bit number, and never more than a mate score can hold, so
-// that a huge N still asks for a mate rather than for any score at all.
-std::int64_t goMatePlies(std::int32_t moves) {
-    return std::min<std::int64_t>(2 * std::int64_t{moves} - 1, search_params::MAX_SEARCH_PLY);
-}
 
 }  // namespace
+
+Engine::Engine() { threads.main().setHost(this); }
+
+std::uint64_t freshSeed() {
+    std::random_device device;
+    const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+    return ((std::uint64_t(now) * 0x9E3779B97F4A7C15ULL) ^ (std::uint64_t(device()) << 32 | device())) | 1;
+}
 
 // ---------------------------------------------------------------------------
 // Main loop and dispatch
@@ -74,7 +66,7 @@ void Engine::mainLoop() {
             continue;
         }
         const unsigned code = handleOneCommand();
-        if (code == CMD_QUIT || code == CMD_END_OF_INPUT) std::exit(0);
+        if (code == CMD_QUIT || code == CMD_END_OF_INPUT) exitProgram();
     }
 }
 
@@ -85,7 +77,7 @@ unsigned Engine::handleOneCommand() {
         if (command.code != CMD_QUIT && command.code != CMD_END_OF_INPUT) executeCommand(command);
     } catch (const EngineError& error) {
         // Protocol input never ends the process: the GUI hears about it.
-        stopSearch = false;
+        threads.setStopped(false);
         uci.SendInfoString(error.what());
     }
     return command.code;
@@ -118,19 +110,18 @@ void Engine::executeCommand(const Command& command) {
         break;
     case CMD_GO:
     case CMD_GO_PONDER:
-        goParams = parseGoLine(line);
         searchState = command.code == CMD_GO ? STATE_SEARCHING : STATE_PONDERING;
-        stopSearch = false;
-        think();
+        think(parseGoLine(line));
         break;
     case CMD_PONDERHIT:
-        goParams.goFlags &= ~GO_UNBOUNDED;
-        goParams.ponder = false;
-        allocateTime();
+        // The clock given with "go ponder" applies from now on, measured
+        // from the start of the ponder search; so may its node budget.
+        sendInfoStrings(time.ponderhit(board.sideToMove, options.get(OptionId::MOVE_OVERHEAD)));
+        setNodeLimit();
         searchState = STATE_SEARCHING;
         break;
     case CMD_STOP:
-        stopSearch = true;
+        threads.setStopped(true);
         searchState = STATE_IDLE;
         break;
     case CMD_PRINTBOARD:
@@ -182,11 +173,17 @@ void Engine::applyOption(OptionId id) {
                                " MB could not be allocated, a smaller table is in use");
         break;
     }
+    case OptionId::THREADS:
+        threads.setCount(options.get(OptionId::THREADS));
+        break;
     case OptionId::CLEAR_HASH:
-        resetSearchMemory();
+        clearTranspositionTable();
+        threads.clearMemory();
         break;
     case OptionId::PONDER:          // only announced: "go ponder" is what makes the engine ponder
     case OptionId::MULTI_PV:        // read by the next search
+    case OptionId::LIMIT_STRENGTH:  // read by the next search
+    case OptionId::ELO:             // read by the next search
     case OptionId::MOVE_OVERHEAD:   // read by the next time budget
     case OptionId::CHESS960:        // read by the next "position" or "ucinewgame"
     case OptionId::COUNT:
@@ -197,19 +194,18 @@ void Engine::applyOption(OptionId id) {
 void Engine::runInterruptible(const std::function<void(const std::function<bool()>&)>& work) {
     // Run as "go infinite" runs, so no limit or clock of the last "go" ends
     // the command; that "go" is put back afterwards for a later "ponderhit".
-    const GoParameters lastGo = goParams;
-    goParams = GoParameters{};
-    goParams.goFlags = GO_UNBOUNDED;
-    goParams.infinite = true;
-    timeAllocated = UNBOUNDED;
-    extraTime = 0;
-    searchStart = clockMs();
-    stopSearch = false;
+    const TimeControl lastGo = time;
+    GoParameters infinite;
+    infinite.goFlags = GO_UNBOUNDED;
+    infinite.infinite = true;
+    time.begin(infinite, board.sideToMove, 0);
+    time.startClock(clockMs());
+    threads.setStopped(false);
     searchState = STATE_SEARCHING;
     work([this] { return checkInputAndClock(false); });
-    stopSearch = false;
+    threads.setStopped(false);
     searchState = STATE_IDLE;
-    goParams = lastGo;
+    time = lastGo;
 }
 
 void Engine::setupPosition(const std::string& line) {
@@ -233,70 +229,125 @@ void Engine::setupPosition(const std::string& line) {
 // Search driver
 // ---------------------------------------------------------------------------
 
-void Engine::think() {
-    haveBestMove = false;
-    timeAllocated = 0;
-    moveTimeLimit = 0;
-    depthLimit = 0;
-    mateLimit = 0;
-    nodesLimit = 0;
-    extraTime = 0;
-    completedDepth = 0;
-    completedScore = 0;
-    stopSearch = false;
-
-    allocateTime();
+void Engine::think(const GoParameters& go) {
+    progress_ = {};
+    threads.setStopped(false);
+    sendInfoStrings(time.begin(go, board.sideToMove, options.get(OptionId::MOVE_OVERHEAD)));
 
     // Looked for before the count starts, so the search's node count stays
     // its own.
-    rootMoves.reset(options.get(OptionId::MULTI_PV));
-    restrictRootMoves(goParams.searchMoves);
+    SearchWorker& main = threads.main();
+    const bool limited = options.enabled(OptionId::LIMIT_STRENGTH);
+    const SkillLevel level = skillLevel(options.get(OptionId::ELO));
+    strengthNodes_ = limited ? level.nodes : TimeControl::UNBOUNDED;
+    // A weaker player's move is drawn among several best lines; the GUI is
+    // shown as many as it asked for.
+    const int shown = options.get(OptionId::MULTI_PV);
+    main.root.reset(limited ? std::max(shown, level.lines) : shown, shown);
+    restrictRootMoves(go.searchMoves);
     const Move firstLegalMove = fallbackMove();
     const bool finishedGame = sameMove(firstLegalMove, NO_MOVE);
 
-    searchStart = clockMs();
-    nodeCount = 0;
-    setSearchHost(this);
+    time.startClock(clockMs());
+    main.board = board;
+    main.board.nodeCount = 0;
+    main.publishNodes();
+    setNodeLimit();
+    threads.startHelpers(time.startMs());
+    // However the search ends, even by an error, no helper searches on.
+    struct HelpersStop {
+        SearchThreads& threads;
+        ~HelpersStop() { threads.stopHelpers(); }
+    } helpersStop{threads};
 
-    for (int depth = 1; depth <= MAX_ITERATIONS; ++depth) {
+    for (int depth = 1; depth <= search_params::MAX_ITERATIONS; ++depth) {
         // Between iterations: only once a real move is known, so a search
         // always has something to play.
-        if (haveBestMove && checkInputAndClock(true)) break;
+        if (progress_.haveBestMove && checkInputAndClock(true)) break;
         // Mated or stalemated: the first iteration has said all there is.
         if (finishedGame && depth > 1) break;
+        if (strengthBudgetUsed()) break;
 
-        const int score = rootSearch(board, depth, rootMoves, searchStart);
-        if (stopSearch) continue;  // interrupted: its score means nothing
+        const int score = main.rootSearch(depth, time.startMs());
+        if (main.stopped()) continue;  // interrupted: its score means nothing
 
-        if (!sameMove(rootMoves.bestMove, NO_MOVE)) haveBestMove = true;
-        rootMoves.completeIteration();
-        completedDepth = depth;
-        completedScore = score;
+        main.root.completeIteration();
+        if (!sameMove(main.root.bestMove, NO_MOVE)) progress_.haveBestMove = true;
+        progress_.completedDepth = depth;
+        progress_.completedScore = score;
         reportIteration(depth, score);
+        // The strength limit lets the first iteration complete, so that a
+        // mate in one is always seen.
+        setNodeLimit();
     }
 
+    // A search at a limited strength has said all it will; an analysis or
+    // a ponder search still waits for the GUI, so it is no longer stopped.
+    const bool strengthDone = strengthBudgetUsed();
+    if (strengthDone && searchState != STATE_IDLE) {
+        threads.stopHelpers();
+        threads.setStopped(false);
+    }
     // The iterations are exhausted (or were left at a check): an unbounded
     // search waits for "stop" or "ponderhit", a timed one for its budget.
-    // A finished game has no move to find, so only a search that the GUI
-    // ends itself waits.
-    while (!checkInputAndClock(true) && (!finishedGame || waitsForStop())) {
+    // A finished game (or a search at a limited strength that is done) has
+    // no move to find, so only a search that the GUI ends itself waits.
+    while (!checkInputAndClock(true) && (time.waitsForStop() || !(finishedGame || strengthDone))) {
         if (inputEnded)
             std::this_thread::sleep_for(std::chrono::milliseconds(FINISHED_SEARCH_WAIT_MS));
         else
             uci.input.waitForInput(FINISHED_SEARCH_WAIT_MS);
     }
 
-    if (sameMove(rootMoves.bestMove, NO_MOVE)) {
-        rootMoves.bestMove = firstLegalMove;
-        rootMoves.ponderMove = NO_MOVE;
+    // "bestmove" only once every thread has stopped.
+    threads.stopHelpers();
+    main.publishNodes();
+    RootMoves& root = main.root;
+    if (limited) playAsWeakerPlayer(level);
+    if (sameMove(root.bestMove, NO_MOVE)) {
+        root.bestMove = firstLegalMove;
+        root.ponderMove = NO_MOVE;
     }
-    uci.SendBestMove(rootMoves.bestMove, board, rootMoves.ponderMove);
+    uci.SendBestMove(root.bestMove, board, root.ponderMove);
 
-    stopSearch = false;
+    threads.setStopped(false);
     if (searchState != STATE_IDLE && searchState != STATE_SEARCHING) {
         searchState = STATE_IDLE;
         throw EngineError("ITS NOT POSSIBLE!!! leaving search with nor search and nor idle state");
     }
+}
+
+void Engine::setNodeLimit() {
+    const std::uint64_t strength = progress_.completedDepth > 0 ? strengthNodes_ : TimeControl::UNBOUNDED;
+    threads.main().nodeLimit = std::min(time.nodeBudget(), strength);
+}
+
+bool Engine::strengthBudgetUsed() {
+    return strengthNodes_ != TimeControl::UNBOUNDED && progress_.completedDepth > 0 && totalNodes() >= strengthNodes_;
+}
+
+void Engine::playAsWeakerPlayer(const SkillLevel& level) {
+    RootMoves& root = threads.main().root;
+    if (progress_.completedDepth == 0 || root.lineCount() == 0) return;
+    const int chosen = chooseLine(root, level, skillRandom_);
+    const RootLine& line = root.line(chosen);
+    root.bestMove = line.move;
+    root.ponderMove = line.pv.ponder;
+    if (chosen == 0) return;
+    // The GUI sees the line of the move played last, so its move begins the
+    // line shown.
+    uci.SendSearchInfo({.depth = progress_.completedDepth, .selDepth = threads.main().selDepth,
+                        .score = line.score, .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(),
+                        .mover = board.sideToMove, .line = line.pv.moves, .lineLength = line.pv.length});
+}
+
+void Engine::exitProgram() {
+    threads.shutdown();
+    std::exit(0);
+}
+
+void Engine::sendInfoStrings(const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) uci.SendInfoString(text);
 }
 
 Move Engine::fallbackMove() {
@@ -304,7 +355,7 @@ Move Engine::fallbackMove() {
     int count = 0;
     board.generateMoves(list, count);
     for (int i = 0; i < count; ++i) {
-        if (!rootMoves.allowed(list[i])) continue;
+        if (!threads.main().root.allowed(list[i])) continue;
         if (makeMoveIfLegal(board, list[i])) {
             board.unmakeMove(list[i]);
             return list[i];
@@ -318,129 +369,23 @@ void Engine::restrictRootMoves(const std::vector<std::string>& words) {
     // Words that are not legal moves here are skipped, as on the "position" line.
     forEachLegalMove(board, [&](Move move) {
         const std::string text = moveToText(move, opponent(board.sideToMove), board.castling);
-        if (std::find(words.begin(), words.end(), text) != words.end()) rootMoves.allow(move);
+        if (std::find(words.begin(), words.end(), text) != words.end()) threads.main().root.allow(move);
     });
-    if (!rootMoves.restricted())
+    if (!threads.main().root.restricted())
         uci.SendInfoString("searchmoves names no legal move here, so every move is searched");
 }
 
-bool Engine::waitsForStop() const {
-    return goParams.infinite || goParams.ponder ||
-           (goParams.goFlags & (GO_DEPTH | GO_NODES | GO_MATE | GO_MOVETIME | GO_CLOCK)) == 0;
-}
+std::int64_t Engine::elapsedMs() const { return clockMs() - time.startMs(); }
 
-void Engine::allocateTime() {
-    const GoParameters& go = goParams;
-    const bool unbounded =
-        (go.goFlags & GO_UNBOUNDED) && (go.infinite || go.ponder || (go.goFlags & GO_CLOCK) == 0);
+std::uint64_t Engine::totalNodes() { return threads.main().board.nodeCount + threads.helperNodes(); }
 
-    if (unbounded) {
-        timeAllocated = UNBOUNDED;
-    } else if (go.goFlags & GO_CLOCK) {
-        // 64-bit arithmetic: the same results as 32-bit for every sensible
-        // clock, and no overflow for absurd ones.
-        const Colour side = board.sideToMove;
-        // What the GUI or the connection loses on every move is not ours to
-        // spend. A clock that still has time keeps at least a millisecond,
-        // which gives the smallest budget: the first iteration's move.
-        const std::int64_t overhead = options.get(OptionId::MOVE_OVERHEAD);
-        const std::int64_t remaining = go.goTime[side] > 0 && overhead > 0
-                                           ? std::max<std::int64_t>(go.goTime[side] - overhead, 1)
-                                           : go.goTime[side];
-        std::int64_t base = 0;
-        std::int64_t extra = 0;
-        // A "movestogo" of 0 or less would divide by zero: it counts as absent.
-        if ((go.goFlags & GO_MOVESTOGO) && go.goMovesToGo > 0) {
-            const std::int64_t share = remaining / go.goMovesToGo;
-            base = share * 7 / 10;
-            extra = share * 2 / 10;
-        } else {
-            base = remaining / 40;
-            extra = remaining / 60;
-        }
-        if (go.goFlags & GO_INCREMENT) {
-            const std::int64_t increment = std::max<std::int32_t>(go.goInc[side], 0);
-            const std::int64_t half = increment / 2;
-            const std::int64_t sixth = increment / 6;
-            if (base + extra + half + sixth <= remaining - INCREMENT_RESERVE_MS) {
-                base += half;
-                extra += sixth;
-            }
-        }
-        timeAllocated = widen(base);
-        extraTime = widen(extra);
-        if (timeAllocated + extraTime >= widen(remaining)) {
-            std::ostringstream text;
-            text << "alloc: " << timeAllocated << " extra: " << extraTime << " sum: " << timeAllocated + extraTime
-                 << " remaining: " << std::int32_t(remaining);
-            uci.SendInfoString(text.str());
-            if (!(remaining == 0 && activeVariant().zeroTimeRaisesNoError))
-                uci.SendInfoString("too much time has been allocated");
-            // Out of time: no budget at all, so the search plays the move of
-            // its first completed iteration instead of giving up.
-            timeAllocated = 0;
-            extraTime = 0;
-        }
-    }
-
-    // Every limit given is kept; the first one used up ends the search.
-    if (go.goFlags & GO_MATE) mateLimit = go.goMate;
-    if (go.goFlags & GO_MOVETIME) moveTimeLimit = go.goMoveTime;
-    if (go.goFlags & GO_DEPTH) depthLimit = go.goDepth;
-    if (go.goFlags & GO_NODES) nodesLimit = go.goNodes;
-
-    // The node budget the search watches itself, at every node. Set here so
-    // that a "ponderhit" that turns a ponder search into one with a node
-    // limit makes it stop on time too, not only at the next input poll.
-    searchNodeLimit = (!waitsForStop() && (go.goFlags & GO_NODES)) ? widen(std::max<std::int64_t>(nodesLimit, 0))
-                                                                   : std::numeric_limits<std::uint64_t>::max();
-}
-
-std::int64_t Engine::elapsedMs() const { return clockMs() - searchStart; }
-
-bool Engine::limitReached() const {
-    if (waitsForStop()) return false;
-    const std::uint32_t flags = goParams.goFlags;
-    if ((flags & GO_DEPTH) && completedDepth >= depthLimit) return true;
-    if (flags & GO_MATE) {
-        const std::int64_t plies = goMatePlies(mateLimit);
-        if (completedDepth >= plies) return true;
-        if (completedDepth > 0 && completedScore >= MATE_SCORE - plies) return true;
-    }
-    // Nothing is searched past the last iteration: a depth, node or mate
-    // limit it has not reached by then never will be.
-    if ((flags & (GO_DEPTH | GO_NODES | GO_MATE)) && completedDepth >= MAX_ITERATIONS) return true;
-    if ((flags & GO_NODES) && nodeCount >= widen(std::max<std::int64_t>(nodesLimit, 0))) return true;
-    if (flags & GO_MOVETIME) {
-        const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
-        if (elapsedMs() >= moveTimeLimit - margin) return true;
-    }
-    return false;
-}
-
-bool Engine::deadlinePassed() {
-    const std::uint64_t elapsed = widen(elapsedMs());
-    if (elapsed > timeAllocated + extraTime && timeAllocated != UNBOUNDED) return true;
-    if ((goParams.goFlags & GO_MOVETIME) && !waitsForStop()) {
-        const std::int64_t margin = std::min(MOVETIME_MARGIN_MS, moveTimeLimit / MOVETIME_MARGIN_DIVISOR);
-        if (elapsedMs() >= moveTimeLimit - margin) return true;
-    }
-    return false;
-}
-
-bool Engine::hasReachableEnd() const {
-    if (waitsForStop() || completedDepth >= MAX_ITERATIONS) return false;
-    const std::uint32_t flags = goParams.goFlags;
-    if ((flags & GO_DEPTH) && depthLimit <= MAX_ITERATIONS) return true;
-    if ((flags & GO_MATE) && goMatePlies(mateLimit) <= MAX_ITERATIONS) return true;
-    return (flags & (GO_NODES | GO_MOVETIME)) || timeAllocated != UNBOUNDED;
-}
+bool Engine::deadlinePassed() { return time.deadlinePassed(elapsedMs()); }
 
 void Engine::handleLineDuringSearch(const std::string& line) {
     const unsigned code = uci.ClassifyLine(line);
     switch (code) {
     case CMD_QUIT:
-        std::exit(0);
+        exitProgram();
     case CMD_STOP:
     case CMD_PONDERHIT:
     case CMD_ISREADY:
@@ -459,7 +404,7 @@ void Engine::handleLineDuringSearch(const std::string& line) {
 }
 
 bool Engine::checkInputAndClock(bool betweenIterations) {
-    if (stopSearch) return true;
+    if (threads.stopped()) return true;
 
     if (!inputEnded && uci.input.lineAvailable()) {
         if (const std::optional<std::string> line = uci.ReadInputLine()) {
@@ -468,35 +413,37 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
             inputEnded = true;
         }
     }
-    if (inputEnded && !hasReachableEnd()) executeCommand({CMD_STOP, "stop"});
+    // Once the input has ended no "stop" can come, so a search without an
+    // end of its own ends as if "stop" had come (also one queued behind the
+    // end); one with it runs to it.
+    if (inputEnded && !time.hasReachableEnd(progress_.completedDepth)) executeCommand({CMD_STOP, "stop"});
 
-    const std::uint64_t limit = timeAllocated + (betweenIterations ? 0 : extraTime);
-    const bool overBudget = timeAllocated != UNBOUNDED && widen(elapsedMs()) > limit;
-    if (overBudget || limitReached() || mateProvedUnderClock()) stopSearch = true;
-    return stopSearch;
-}
-
-bool Engine::mateProvedUnderClock() const {
-    // A mate no longer than the completed depth was found by a search that
-    // looked at every line that far: a deeper one cannot shorten it, and
-    // the clock time is worth more to the games ahead.
-    if (!(goParams.goFlags & GO_CLOCK) || waitsForStop() || completedDepth == 0) return false;
-    return isMateScore(completedScore) && matePlies(completedScore) <= completedDepth;
+    const std::int64_t elapsed = elapsedMs();
+    const Progress& p = progress_;
+    if (time.overBudget(elapsed, betweenIterations) ||
+        time.limitReached(p.completedDepth, p.completedScore, totalNodes(), elapsed) ||
+        time.mateProved(p.completedDepth, p.completedScore))
+        threads.setStopped(true);
+    return threads.stopped();
 }
 
 void Engine::reportIteration(int depth, int score) {
-    SearchInfo info{.depth = depth, .selDepth = selDepth, .score = score, .elapsedMs = widen(elapsedMs()),
-                    .nodes = nodeCount, .hashfull = ttHashfull(), .castling = &board.castling};
+    const SearchWorker& main = threads.main();
+    SearchInfo info{.depth = depth, .selDepth = main.selDepth, .score = score,
+                    .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(), .hashfull = ttHashfull(),
+                    .castling = &board.castling};
     // With several lines wanted, the iteration ends with each of them; a
     // drawn or finished root has none and ends as with one.
-    if (rootMoves.wantedLines() == 1 || rootMoves.lineCount() == 0) {
+    const RootMoves& root = main.root;
+    if (root.wantedLines() == 1 || root.lineCount() == 0) {
         uci.SendSearchInfo(info);
         return;
     }
     info.mover = board.sideToMove;
-    for (int k = 0; k < rootMoves.lineCount(); ++k) {
-        const RootLine& line = rootMoves.line(k);
-        info.multiPV = k + 1;
+    const int shown = std::min(root.shownLines(), root.lineCount());
+    for (int k = 0; k < shown; ++k) {
+        const RootLine& line = root.line(k);
+        info.multiPV = shown > 1 ? k + 1 : 0;
         info.score = line.score;
         info.line = line.pv.moves;
         info.lineLength = line.pv.length;
@@ -504,9 +451,21 @@ void Engine::reportIteration(int depth, int score) {
     }
 }
 
-void Engine::reportBestLine(const SearchInfo& info) { uci.SendSearchInfo(info); }
+void Engine::reportBestLine(const SearchInfo& info) {
+    SearchInfo everyThread = info;
+    everyThread.nodes += threads.helperNodes();
+    uci.SendSearchInfo(everyThread);
+}
 
 void Engine::reportRootDraw(const char* text) { writeOutputLine(text); }
+
+void Engine::reportKingCapture(const Board& position, Move move) {
+    std::printf("EZ MI EZ??? seeValue >= 10000\n");
+    std::fflush(stdout);
+    position.printBoard(printPawnShieldAnalysis);
+    printMove(move);
+    std::fflush(stdout);
+}
 
 void Engine::reportCurrentMove(int depth, Move move, Colour mover, int number) {
     // Short searches (fast games, tests) say nothing more than before.

@@ -7,14 +7,23 @@
 
 namespace {
 
+constexpr int THREADS_MAX = 1024;
 constexpr int MULTI_PV_MAX = 256;
 constexpr int MOVE_OVERHEAD_MAX_MS = 5000;
+// The ratings the strength levels are calibrated for, and one in the middle.
+constexpr int ELO_MIN = search_params::SKILL_ANCHORS[0].elo;
+constexpr int ELO_MAX = search_params::SKILL_ANCHORS[search_params::SKILL_ANCHOR_COUNT - 1].elo;
+constexpr int ELO_DEFAULT = (ELO_MIN + ELO_MAX) / 2;
 
 // clang-format off
 constexpr OptionSpec options[] = {
     {OptionId::HASH, "Hash", OptionType::SPIN, 1, search_params::TT_MIN_MB, search_params::TT_MAX_MB, "MB",
      "Size of the transposition table. A change empties the table; a size the machine cannot give is "
      "replaced by the largest smaller one it can, and an info string says so."},
+    {OptionId::THREADS, "Threads", OptionType::SPIN, 1, 1, THREADS_MAX, "",
+     "Number of threads that search at once: the main one and helpers that search the same position over the "
+     "shared table. More threads search more nodes in the same time; a search with more than one is not "
+     "repeatable move for move."},
     {OptionId::CLEAR_HASH, "Clear Hash", OptionType::BUTTON, 0, 0, 0, "",
      "Empties the transposition table and every other memory of earlier searches, so that the next "
      "search is the one a freshly started engine would make."},
@@ -27,6 +36,11 @@ constexpr OptionSpec options[] = {
     {OptionId::MOVE_OVERHEAD, "Move Overhead", OptionType::SPIN, 0, 0, MOVE_OVERHEAD_MAX_MS, "ms",
      "Time taken off the remaining clock time before each move's budget is worked out, for GUIs, "
      "hosts or connections that lose time on the way."},
+    {OptionId::LIMIT_STRENGTH, "UCI_LimitStrength", OptionType::CHECK, 0, 0, 0, "",
+     "Plays at the rating UCI_Elo gives instead of at full strength."},
+    {OptionId::ELO, "UCI_Elo", OptionType::SPIN, ELO_DEFAULT, ELO_MIN, ELO_MAX, "",
+     "The rating played at when UCI_LimitStrength is on, on the scale of Stockfish 15.1's UCI_Elo (calibrated "
+     "at 10+0.1): a search that sees less, and a move drawn among the best few by their scores."},
     {OptionId::CHESS960, "UCI_Chess960", OptionType::CHECK, 0, 0, 0, "",
      "Plays Chess960 (Fischer random chess): the next \"position\" reads the FEN's castling field in the "
      "Chess960 forms (rook files, or KQkq for the outermost rooks), and castling is written and read as the "

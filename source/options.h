@@ -10,7 +10,9 @@
 enum class OptionType { SPIN, CHECK, BUTTON };
 
 // One per option, in the order of the table.
-enum class OptionId { HASH, CLEAR_HASH, PONDER, MULTI_PV, MOVE_OVERHEAD, CHESS960, COUNT };
+enum class OptionId {
+    HASH, THREADS, CLEAR_HASH, PONDER, MULTI_PV, MOVE_OVERHEAD, LIMIT_STRENGTH, ELO, CHESS960, COUNT
+};
 inline constexpr int OPTION_COUNT = int(OptionId::COUNT);
 
 struct OptionSpec {

@@ -3,7 +3,6 @@
 #include "board/attacks.h"
 #include "board/board.h"
 #include "eval/eval.h"
-#include "search/ordering.h"
 #include "search/tt.h"
 #include "variant.h"
 
@@ -16,9 +15,6 @@ void initialiseEngine(const Variant& variant) {
     // Evaluation masks, then the distance tables.
     initEvalMasks();
     initDistanceTables();
-
-    // Killers start empty and are never cleared afterwards.
-    clearKillers();
 
     // Attack tables; file attacks are derived from rank attacks.
     initLineMasks();

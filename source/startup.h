@@ -5,6 +5,7 @@
 struct Variant;
 
 // Selects the variant and builds hash keys, evaluation masks, distance and
-// attack tables, the killer table and the transposition table. Safe to call
+// attack tables and the transposition table. (What a search learns, its
+// killers and pawn cache, belongs to each search thread.) Safe to call
 // more than once (tests switch variants); tables are rebuilt identically.
 void initialiseEngine(const Variant& variant);

@@ -6,6 +6,7 @@
 #include "board/types.h"
 #include "platform/console.h"
 #include "search/search.h"
+#include "timecontrol.h"
 
 #include <cstdint>
 #include <deque>
@@ -40,38 +41,6 @@ enum CommandCode : unsigned {
     CMD_EVAL = 21,
     CMD_BENCH = 22,
 };
-
-// goFlags bits.
-enum GoFlag : std::uint32_t {
-    GO_CLOCK = 0x01,
-    GO_INCREMENT = 0x02,
-    GO_MOVESTOGO = 0x04,
-    GO_DEPTH = 0x08,
-    GO_NODES = 0x10,
-    GO_MATE = 0x20,
-    GO_MOVETIME = 0x40,
-    GO_UNBOUNDED = 0x80,
-};
-
-// The parameters of the last "go" line.
-struct GoParameters {
-    std::uint32_t goFlags = 0;
-    std::int32_t goTime[2] = {0, 0};
-    std::int32_t goInc[2] = {0, 0};
-    std::int32_t goMovesToGo = 0;
-    std::int32_t goDepth = 0;
-    std::int32_t goNodes = 0;
-    std::int32_t goMate = 0;
-    std::int32_t goMoveTime = 0;
-    // Which words made the search unbounded: only "infinite" and "ponder"
-    // mean "wait for stop"; depth, nodes, mate and movetime end by themselves.
-    bool infinite = false;
-    bool ponder = false;
-    // The words after "searchmoves", up to the next word of the "go" line.
-    std::vector<std::string> searchMoves;
-};
-
-extern GoParameters goParams;
 
 // Parses a line beginning with "go" (pure: no stored state changes).
 GoParameters parseGoLine(const std::string& line);

@@ -45,10 +45,10 @@ DATA_TEST(BoardAndMoves, GameLine, "game_lines.txt", ReachesThePositionExpected)
     Board board = fromFen(fields[0]);
     for (const std::string& word : wordsOf(fields[1])) {
         const Board before = board;
-        const std::uint64_t nodes = nodeCount;
+        const std::uint64_t nodes = board.nodeCount;
         if (word == "null") {
             board.makeNullMove();
-            EXPECT_EQ(nodeCount, nodes) << "a pass counts no node";
+            EXPECT_EQ(board.nodeCount, nodes) << "a pass counts no node";
         } else if (word[0] == '!') {
             EXPECT_FALSE(playMoveText(board, word.substr(1))) << word;
             EXPECT_EQ(boardDifference(board, before), "") << word;

@@ -160,12 +160,28 @@ private:
         if (op == "last") return lastInfo_.find(arg) != std::string::npos || fail("the last search ended on " + lastInfo_);
         if (op == "repetition") return repeated_ || fail("no variation of the last search ends at a repetition");
         if (op == "log") return readLog(arg);
+        if (op == "selfplay") return selfPlay(std::stoi(arg), arg.substr(arg.find(' ') + 1));
         if (op == "L" && logAt_ == log_.size()) return fail("the log ends before \"" + arg + "\"");
         if (op == "L") return log_[logAt_++] == arg || fail("log line \"" + log_[logAt_ - 1] + "\"");
         if (op != "count") return fail("unknown step \"" + op + "\"");
         const std::regex pattern = patternOf(arg.substr(arg.find(' ') + 1), false);
         const auto n = std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) { return std::regex_search(line, pattern); });
         return n == std::stol(arg) || fail(std::to_string(n) + " lines instead of " + arg);
+    }
+
+    // The program plays a game against itself from the start position: each move found by the "go" line given is
+    // played in the next search's position, until the game is over or it has this many moves (of each side).
+    bool selfPlay(int moves, const std::string& go) {
+        std::string played;
+        for (int ply = 0; ply < 2 * moves; ++ply) {
+            perform("> position startpos" + (played.empty() ? "" : " moves" + played));
+            perform("> " + go);
+            if (!readUntil("bestmove")) return false;
+            const std::string move = wordsOf(lines_.back())[1];
+            if (move == "0000") return true;
+            played += " " + move;
+        }
+        return true;
     }
 
     // Sends bytes and follows the position every whole line sets up, so the searches can be checked against it.

@@ -5,6 +5,7 @@
 #include "unit_cases.h"
 #include "variant.h"
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -66,7 +67,7 @@ const Term TERMS[] = {
     {"total", &EvalBreakdown::total, nullptr}, {"phase", &EvalBreakdown::phase, nullptr},
     {"tempo", &EvalBreakdown::tempo, nullptr}, {"material", &EvalBreakdown::material, nullptr},
     {"rooks", &EvalBreakdown::rookFiles, nullptr}, {"bishops", &EvalBreakdown::badBishop, getBadBishopScore},
-    {"mobility", &EvalBreakdown::mobility, getMobilityScore}, {"pawns", &EvalBreakdown::pawns, getPawnScore},
+    {"mobility", &EvalBreakdown::mobility, getMobilityScore}, {"pawns", &EvalBreakdown::pawns, [](const Board& board, int phase) { return getPawnScore(board, phase); }},
     {"king", &EvalBreakdown::kingAttack, getKingAttackScore},
     {"shield", &EvalBreakdown::pawnShield, [](const Board& board, int phase) { return getPawnShieldScore(board, phase, false); }},
 };
@@ -121,6 +122,7 @@ DATA_TEST(Evaluation, Values, "evaluation.txt", AsWorkedOutByHand) {
 // and at one and two slots (where every structure fights for the same entries), asked twice (to hit what was
 // stored).
 TEST(Evaluation, ColourMirrorAndPawnCacheOverManyPositions) {
+    const auto cache = std::make_unique<PawnCache>();
     for (const Variant* variant : {&ostrel64Variant, &ostrel32Variant}) {
         VariantScope scope(*variant);
         int compared = 0, excluded = 0;
@@ -129,17 +131,15 @@ TEST(Evaluation, ColourMirrorAndPawnCacheOverManyPositions) {
             ++(sum ? compared : excluded);
             EXPECT_EQ(sum.value_or(0), 0) << "the value plus the colour mirror's";
             for (const int phase : {getPhase(board), 0}) {
-                setPawnCacheEntries(0);
                 const int expected = getPawnScore(board, phase);
                 for (const std::size_t entries : {std::size_t(1), std::size_t(2), SIZE_MAX}) {
-                    setPawnCacheEntries(entries);
+                    cache->setEntries(entries);
                     for (int call = 0; call < 2; ++call)
-                        EXPECT_EQ(getPawnScore(board, phase), expected) << "phase " << phase << ", " << entries << " entries";
+                        EXPECT_EQ(getPawnScore(board, phase, cache.get()), expected) << "phase " << phase << ", " << entries << " entries";
                 }
             }
             if (HasFailure()) board.printBoard();
         });
-        setPawnCacheEntries(SIZE_MAX);
         EXPECT_GT(compared, 20000) << variant->programName;
         EXPECT_LT(excluded, compared / 100);  // the exclusions stay the exception
     }

@@ -20,6 +20,8 @@ INSTANTIATE_TRANSCRIPTS(TimeBudget, ThroughPipes, "time_limits.txt");
 INSTANTIATE_TRANSCRIPTS(Search, ThroughPipes, "search_output.txt");
 INSTANTIATE_TRANSCRIPTS(Robustness, ThroughPipes, "robustness.txt");
 INSTANTIATE_TRANSCRIPTS(Analysis, ThroughPipes, "analysis.txt");
+INSTANTIATE_TRANSCRIPTS(Threads, ThroughPipes, "threads.txt");
+INSTANTIATE_TRANSCRIPTS(Strength, ThroughPipes, "strength.txt");
 INSTANTIATE_TRANSCRIPTS(Chess960, ThroughPipes, "chess960.txt");
 
 // The "uci" reply is the table's announcements in its order, and "setoption" understands each option at its
@@ -68,14 +70,10 @@ TEST(Protocol, EveryOptionOfTheTableIsAnnouncedAndUnderstood) {
 
 DATA_TEST(TimeBudget, GoLine, "time_budget.txt", GivesItsBudget) {
     const std::vector<std::string> fields = splitFields(GetParam().text);
-    Engine engine;
-    engine.board.sideToMove = fields[0] == "b" ? BLACK : WHITE;
-    if (fields.size() > 3) engine.options.set(OptionId::MOVE_OVERHEAD, std::stoi(fields[3]));
-    goParams = parseGoLine(fields[1]);
-    engine.allocateTime();
-    goParams = GoParameters{};
-    const bool unbounded = engine.timeAllocated == ~std::uint64_t{0};
-    EXPECT_EQ(unbounded ? "unbounded" : std::to_string(engine.timeAllocated) + " " + std::to_string(engine.extraTime),
+    TimeControl time;
+    time.begin(parseGoLine(fields[1]), fields[0] == "b" ? BLACK : WHITE, fields.size() > 3 ? std::stoi(fields[3]) : 0);
+    const bool unbounded = time.baseBudget() == TimeControl::UNBOUNDED;
+    EXPECT_EQ(unbounded ? "unbounded" : std::to_string(time.baseBudget()) + " " + std::to_string(time.extraAllowance()),
               fields[2]);
 }
 

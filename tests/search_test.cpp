@@ -1,14 +1,17 @@
 // Search, for both programs: calls of the search nodes and root searches with what they leave behind, exchange
 // values and ordering keys, the table and its sizes, polls and budgets, and the move picker.
-#include "search/nodes.h"
-#include "search/ordering.h"
+#include "engine.h"
 #include "search/pv.h"
-#include "search/rootmoves.h"
+#include "search/skill.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "unit_cases.h"
 #include "variant.h"
 
+#include <chrono>
 #include <limits>
+#include <memory>
+#include <thread>
 
 using namespace search_params;
 
@@ -20,57 +23,64 @@ constexpr int INF = ROOT_INFINITY;
 // Stops the search once the node count reaches stopAtNodes; records the polls, the first move of each line
 // reported and the draw notes.
 struct TestHost final : SearchHost {
+    const Board* board = nullptr;  // the one searched
     std::uint64_t stopAtNodes = NEVER;
     int inputPolls = 0, deadlineChecks = 0;
     std::vector<std::string> draws, firstMoves;
 
     bool checkInputAndClock(bool betweenIterations) override {
         EXPECT_FALSE(betweenIterations);
-        return ++inputPolls, nodeCount >= stopAtNodes;
+        return ++inputPolls, board->nodeCount >= stopAtNodes;
     }
-    bool deadlinePassed() override { return ++deadlineChecks, nodeCount >= stopAtNodes; }
+    bool deadlinePassed() override { return ++deadlineChecks, board->nodeCount >= stopAtNodes; }
     void reportBestLine(const SearchInfo& info) override { firstMoves.push_back(moveToText(info.line[0], info.mover, *info.castling)); }
     void reportRootDraw(const char* text) override { draws.emplace_back(text); }
 };
 
+// A search thread's worker, searching its board for the tests, and the engine's way of telling what it meets.
 class Search : public ::testing::Test {
 protected:
     TestHost host;
+    const std::unique_ptr<SearchWorker> worker = std::make_unique<SearchWorker>();
+    Board& board = worker->board;
     Move best = NO_MOVE;
     void SetUp() override {
         reset(ostrel64Variant);
-        setSearchHost(&host);
+        host.board = &board;
+        worker->setHost(&host);
     }
     void TearDown() override {
-        setSearchHost(nullptr);
         setTableAllocationLimit(0);
         if (transpositionTableMegabytes() != ostrel64Variant.initialHashMB) resizeTranspositionTable(ostrel64Variant.initialHashMB);
         reset(ostrel64Variant);
     }
-    static void reset(const Variant& variant) {
+    void reset(const Variant& variant) {
         selectVariant(variant);
-        resetSearchMemory();
-        stopSearch = false;
-        nodeCount = 0;
-        searchNodeLimit = NEVER;
+        clearTranspositionTable();
+        worker->clearMemory();
+        worker->setStopped(false);
+        worker->nodeLimit = NEVER;
+        board.nodeCount = 0;
     }
     // Iterative deepening to a fixed depth, as the driver runs it; the move to play is left in `best`.
-    int searchTo(Board& board, int depth) {
-        root.reset(1);
-        stopSearch = false;
-        nodeCount = 0;
+    int searchTo(int depth) {
+        worker->root.reset(1);
+        worker->setStopped(false);
+        board.nodeCount = 0;
         int score = 0;
-        for (int d = 1; d <= depth && !stopSearch; ++d) score = rootSearch(board, d, root, 0);
-        best = root.bestMove;
+        for (int d = 1; d <= depth && !worker->stopped(); ++d) score = worker->rootSearch(d, 0);
+        best = worker->root.bestMove;
         return score;
     }
-    RootMoves root;
 };
 
-// The ordering key orderMoves gives a move at this ply with this hash move.
-std::uint32_t orderingKey(const Board& board, Move move, int ply = 1, Move hashMove = NO_MOVE) {
+// The ordering key orderMoves gives a move at this ply with this hash move and these killers; a king it offers is
+// reported as the engine reports it.
+std::uint32_t orderingKey(const Board& board, Move move, int ply = 1, Move hashMove = NO_MOVE,
+                          const Killers& killers = Killers()) {
+    static Engine engine;
     std::vector<Move> list = generatedMoves(board);
-    orderMoves(board, list.data(), int(list.size()), hashMove, ply);
+    orderMoves(board, list.data(), int(list.size()), hashMove, ply, killers, engine);
     const auto found = std::find_if(list.begin(), list.end(), [&](Move m) { return sameMove(m, move); });
     EXPECT_NE(found, list.end()) << "not generated";
     return found == list.end() ? 0 : moveScore(*found);
@@ -102,13 +112,13 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
     const auto run = [&](const std::string& position, const std::string& name) {
         reset(*programs.at(name));
         const std::size_t moves = position.find(" moves "), at = position.find(" at ");
-        Board board = fromFen(position.substr(0, std::min(moves, at)), moves == std::string::npos ? "" : position.substr(moves + 7));
+        board = fromFen(position.substr(0, std::min(moves, at)), moves == std::string::npos ? "" : position.substr(moves + 7));
         if (at != std::string::npos) {
             board.ply = std::stoi(position.substr(at + 4));
             board.history[board.ply] = board.history[0];
         }
         const Board before = board;
-        eval = sideToMoveEvaluation(board);
+        eval = worker->sideToMoveEvaluation();
         // Each entry belongs to the position after the moves or passes before its last six words; its move may be
         // one of the root's instead.
         std::istringstream entries(fields[1]);
@@ -134,21 +144,22 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         }
         testing::internal::CaptureStdout();  // what a damaged position makes the ordering print
         const bool mateSooner = call[0] == "root" && fields[3].find("shallower") != std::string::npos &&
-                                searchTo(board, a[0] - 1) >= MATE_BOUND;
-        host = TestHost{};
+                                searchTo(a[0] - 1) >= MATE_BOUND;
+        host = TestHost();
+        host.board = &board;
         host.stopAtNodes = option.count("stopAt") ? option["stopAt"] : NEVER;
-        searchNodeLimit = option.count("budget") ? option["budget"] : NEVER;
-        stopSearch = option["stopping"];
-        nodeCount = option["count"];
+        worker->nodeLimit = option.count("budget") ? option["budget"] : NEVER;
+        worker->setStopped(option["stopping"]);
+        board.nodeCount = option["count"];
         best = NO_MOVE;
         PrincipalVariation pv;
-        const int score = call[0] == "qs" ? quiesce(board, a[0], a[1], a[2], a[3])
-                          : call[0] == "ab" ? alphaBeta(board, a[0], a[1], a[2], a[3], a[4], a[5])
-                          : call[0] == "root" ? searchTo(board, a[0]) : 0;
+        const int score = call[0] == "qs" ? worker->quiesce(a[0], a[1], a[2], a[3])
+                          : call[0] == "ab" ? worker->alphaBeta(a[0], a[1], a[2], a[3], a[4], a[5])
+                          : call[0] == "root" ? searchTo(a[0]) : 0;
         if (call[0] == "pv") principalVariation(board, findMove(board, call[1]), pv);
         testing::internal::GetCapturedStdout();
-        std::map<std::string, std::string> left = {{"score", std::to_string(score)}, {"nodes", std::to_string(nodeCount)},
-            {"checkmated", isCheckmated(board) ? "yes" : "no"}, {"stopped", stopSearch ? "yes" : "no"},
+        std::map<std::string, std::string> left = {{"score", std::to_string(score)}, {"nodes", std::to_string(board.nodeCount)},
+            {"checkmated", isCheckmated(board) ? "yes" : "no"}, {"stopped", worker->stopped() ? "yes" : "no"},
             {"polls", std::to_string(host.inputPolls)}, {"deadlines", std::to_string(host.deadlineChecks)},
             {"best", best == NO_MOVE ? "" : moveToText(best, board)}, {"reports", std::to_string(host.firstMoves.size())},
             {"shallower", mateSooner ? "mate" : "nomate"}};
@@ -159,15 +170,15 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
             left["line"] += (i ? "," : "") + moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2), board.castling);
         left["ponder"] = moveToText(pv.ponder, opponent(board.sideToMove), board.castling);
         EXPECT_EQ(boardDifference(board, before), "") << "after the call";
-        if (const TTEntry& entry = ttSlot(board.hashKey()); ttMatches(entry, board.hashKey())) {
+        if (const TTEntry entry = ttProbe(board.hashKey()); ttMatches(entry, board.hashKey())) {
             left["bound"] = entry.bound == BOUND_EXACT ? "exact" : entry.bound == BOUND_LOWER ? "lower" : "upper";
             left["depth"] = std::to_string(entry.depth);
             left["move"] = moveToText(entry.move, board);
         }
-        for (Move killer : killerMoves[a.size() > 1 ? std::min(a[1], KILLER_PLIES - 1) : 0])
+        for (Move killer : worker->killers.moves[a.size() > 1 ? std::min(a[1], KILLER_PLIES - 1) : 0])
             left["killer"] += killer == NO_MOVE ? "" : moveToText(killer, board);
         board.makeNullMove();
-        if (ttMatches(ttSlot(board.hashKey()), board.hashKey())) left["null"] = std::to_string(ttSlot(board.hashKey()).depth);
+        if (ttMatches(ttProbe(board.hashKey()), board.hashKey())) left["null"] = std::to_string(ttProbe(board.hashKey()).depth);
         return left;
     };
     std::map<std::string, std::string> other, same;
@@ -181,7 +192,7 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         if (!name.starts_with("reply:")) return found[name];
         // The depth of the entry the table holds after that move, -1 for none.
         const Board after = fromFen(fields[0], name.substr(6));
-        const TTEntry& slot = ttSlot(after.hashKey());
+        const TTEntry slot = ttProbe(after.hashKey());
         return std::to_string(ttMatches(slot, after.hashKey()) ? slot.depth : -1);
     }, [&](const std::string& name, const std::string& value) {
         if (value == "ostrel64") return other[name];
@@ -211,36 +222,36 @@ DATA_TEST(Search, MoveFacts, "search_moves.txt", ExchangeOrderingKeyAndTacticalT
 // The steps of the data file are taken in order; after each, the table's slot, the killers or the ordering key
 // must be what the line says.
 TEST_F(Search, TableKillersAndOrderingKeysRememberWhatTheyShould) {
-    const Board board = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+    const Board position = fromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
     const std::uint64_t a = 0x5A5A0011ULL, b = a + (std::uint64_t{1} << 40);
-    ASSERT_EQ(&ttSlot(a), &ttSlot(b));
+    ASSERT_EQ(ttIndex(a), ttIndex(b));
     const std::map<std::string, std::int64_t> names = {{"a", a}, {"b", b}, {"none", NO_MOVE}, {"inf", INF}, {"-inf", -INF},
         {"exact", BOUND_EXACT}, {"lower", BOUND_LOWER}, {"upper", BOUND_UPPER}};
     const auto value = [&](const std::string& word) -> std::int64_t {
         if (names.count(word)) return names.at(word);
         if (std::isdigit(word[0]) || word[0] == '-') return std::stoll(word);
         const std::size_t plus = word.find('+');
-        return withScore(findMove(board, word.substr(0, plus)), plus == std::string::npos ? 0 : std::stoi(word.substr(plus + 1)));
+        return withScore(findMove(position, word.substr(0, plus)), plus == std::string::npos ? 0 : std::stoi(word.substr(plus + 1)));
     };
     for (const DataLine& line : readDataLines("search_memory.txt")) {
         SCOPED_TRACE(line.where);
         std::string kind = "store";
         std::vector<std::int64_t> v, after;
         for (const std::string& word : wordsOf(line.text)) {
-            if (word == "empty") resetSearchMemory();
-            else if (word == "stopping") stopSearch = true;
+            if (word == "empty") reset(ostrel64Variant);
             else if (word == "killer" || word == "key") kind = word;
             else if (word != ";") v.push_back(value(word));
         }
         if (kind == "killer") {
-            storeKiller(Move(v[0]), int(v[1]));
-            after = {killerSlot};
-            if (v[1] < KILLER_PLIES) after.insert(after.end(), killerMoves[v[1]], killerMoves[v[1]] + KILLER_SLOTS);
+            Killers& killers = worker->killers;
+            killers.store(Move(v[0]), int(v[1]));
+            after = {killers.slot};
+            if (v[1] < KILLER_PLIES) after.insert(after.end(), killers.moves[v[1]], killers.moves[v[1]] + KILLER_SLOTS);
         } else if (kind == "key") {
-            after = {orderingKey(board, Move(v[0]), int(v[1]), Move(v[2]))};
+            after = {orderingKey(position, Move(v[0]), int(v[1]), Move(v[2]), worker->killers)};
         } else {
             ttStore(v[0], int(v[1]), int(v[2]), Move(v[3]), int(v[4]), int(v[5]), int(v[6]));
-            const TTEntry& slot = ttSlot(a);
+            const TTEntry slot = ttProbe(a);
             after = {std::int64_t(slot.key), slot.bound, slot.depth, slot.move};
         }
         const std::size_t asked = kind == "store" ? 7 : kind == "key" ? 3 : 2;
@@ -252,7 +263,7 @@ TEST_F(Search, TableSizesAndAResizeThatCannotAllocate) {
     ASSERT_TRUE(resizeTranspositionTable(3));
     EXPECT_EQ(ttEntryCount, 98304u);
     EXPECT_EQ(ttMask, 65535u);
-    for (std::uint64_t key : {std::uint64_t{0}, std::uint64_t{12345}, NEVER}) EXPECT_FALSE(ttMatches(ttSlot(key), key));
+    for (std::uint64_t key : {std::uint64_t{0}, std::uint64_t{12345}, NEVER}) EXPECT_FALSE(ttMatches(ttProbe(key), key));
     // Too big: the previous size comes back, emptied. When even that no longer fits, halve until a size does; the
     // search works with it.
     ASSERT_TRUE(resizeTranspositionTable(8));
@@ -260,30 +271,32 @@ TEST_F(Search, TableSizesAndAResizeThatCannotAllocate) {
     ttStore(99, 0, 10, makeMove(MOVE_QUIET, 1, 18), 4, 5, 1);
     EXPECT_FALSE(resizeTranspositionTable(2048));
     EXPECT_EQ(transpositionTableMegabytes(), 8);
-    EXPECT_FALSE(ttMatches(ttSlot(99), 99));
+    EXPECT_FALSE(ttMatches(ttProbe(99), 99));
     setTableAllocationLimit(std::size_t{5} << 20);
     EXPECT_FALSE(resizeTranspositionTable(32));
     EXPECT_EQ(transpositionTableMegabytes(), 4);
     EXPECT_EQ(ttMask, 4 * 32768u - 1);
-    Board board;
-    searchTo(board, 3);
-    EXPECT_TRUE(ttMatches(ttSlot(board.hashKey()), board.hashKey()));
+    board = Board();
+    searchTo(3);
+    EXPECT_TRUE(ttMatches(ttProbe(board.hashKey()), board.hashKey()));
 }
 
 // The picker hands out exactly the sequence of one full ordering, keys included, whatever the hash move and
 // killers (one from another position too, which may or may not be in the list); that ordering runs by key, then
 // by the whole word.
 void compareWithFullOrdering(Board& board, int seed) {
+    static Killers killers;
+    SearchHost silent;
     const std::vector<Move> generated = generatedMoves(board);
     const int count = int(generated.size()), ply = 7;
     for (int scenario = 0; scenario < 4 && count > 0; ++scenario) {
         const Move hashMove = scenario == 3 ? NO_MOVE : generated[(seed + scenario) % count];
-        const Move stale = killerMoves[ply][0];
-        for (int slot = 0; slot < KILLER_SLOTS; ++slot) killerMoves[ply][slot] = generated[(seed * 7 + slot * 5) % count];
-        if (scenario == 1) killerMoves[ply][2] = stale;
+        const Move stale = killers.moves[ply][0];
+        for (int slot = 0; slot < KILLER_SLOTS; ++slot) killers.moves[ply][slot] = generated[(seed * 7 + slot * 5) % count];
+        if (scenario == 1) killers.moves[ply][2] = stale;
         std::vector<Move> ordered = generated, picked = generated;
-        orderMoves(board, ordered.data(), count, hashMove, ply);
-        MovePicker picker(board, picked.data(), count, hashMove, ply);
+        orderMoves(board, ordered.data(), count, hashMove, ply, killers, silent);
+        MovePicker picker(board, picked.data(), count, hashMove, ply, killers, silent);
         int n = 0;
         for (Move move; picker.next(move); ++n) {
             ASSERT_LT(n, count);
@@ -296,29 +309,82 @@ void compareWithFullOrdering(Board& board, int seed) {
 
 TEST_F(Search, MovePickerGivesTheOrderOfOneFullSort) {
     int seed = 0;
-    EXPECT_GT(walkPerftPositions(3, [&](Board& board) { compareWithFullOrdering(board, seed++); }), 40000);
+    EXPECT_GT(walkPerftPositions(3, [&](Board& position) { compareWithFullOrdering(position, seed++); }), 40000);
     // Lists that offer the king (to a pawn, knight, bishop, rook, queen, king), and one that does not (a pawn
     // never takes it by promotion).
-    testing::internal::CaptureStdout();
     for (const char* placement : {"8/8/8/3k4/4P3/8/8/4K3", "8/8/8/3k4/8/2N5/8/4K3", "8/8/8/3k4/8/8/B7/4K3",
                                   "8/8/8/3k4/8/8/8/3RK3", "8/8/8/3k4/8/8/8/Q3K3", "8/8/8/8/8/8/3k4/4K3",
                                   "7k/6P1/8/8/8/8/8/4K3"}) {
-        Board board = fromFen(placement);
-        compareWithFullOrdering(board, seed++);
+        Board position = fromFen(placement);
+        compareWithFullOrdering(position, seed++);
     }
-    testing::internal::GetCapturedStdout();
 }
 
 TEST_F(Search, InternalDeepeningOfOstrel32) {
     // A full-window depth-3 node without a table entry first searches itself at depth 1, exactly as if that
     // search had been run before it.
-    Board board;
-    alphaBeta(board, 1, 2, -INF, INF, true, 0);
-    const int score = alphaBeta(board, 3, 2, -INF, INF, false, 0);
-    const std::uint64_t twoSearches = nodeCount;
+    worker->alphaBeta(1, 2, -INF, INF, true, 0);
+    const int score = worker->alphaBeta(3, 2, -INF, INF, false, 0);
+    const std::uint64_t twoSearches = board.nodeCount;
     reset(additionsAlone());
-    EXPECT_EQ(alphaBeta(board, 3, 2, -INF, INF, false, 0), score);
-    EXPECT_EQ(nodeCount, twoSearches);
+    EXPECT_EQ(worker->alphaBeta(3, 2, -INF, INF, false, 0), score);
+    EXPECT_EQ(board.nodeCount, twoSearches);
+}
+
+// Helpers search until the stop, their nodes count for the search, and they wait idle between searches, however
+// often their number changes.
+TEST(Threads, HelpersSearchUntilStoppedAndWaitBetweenSearches) {
+    SearchThreads threads;
+    for (const int count : {3, 1, 4, 2, 2}) {
+        threads.setCount(count);
+        threads.main().root.reset(1);
+        threads.setStopped(false);
+        threads.startHelpers(0);
+        for (int waited = 0; count > 1 && threads.helperNodes() == 0 && waited < 60000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(threads.helperNodes() > 0, count > 1) << count << " threads";
+        threads.stopHelpers();
+        const std::uint64_t nodes = threads.helperNodes();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(threads.helperNodes(), nodes) << "a helper searched on after the stop";
+    }
+}
+
+// A lower rating plays worse moves: over fixed positions and seeds, the moves a weaker level chooses lose more, by a
+// deeper search's measure of every move, than a stronger level's. The level's search as the driver runs it: the
+// first iteration whole, then within the level's nodes.
+TEST_F(Search, LowerRatingsChooseWorseMoves) {
+    const int elos[] = {skillMinElo(), (skillMinElo() + skillMaxElo()) / 2, skillMaxElo()};
+    long loss[std::size(elos)] = {};
+    for (const DataLine& line : readDataLines("strength_positions.txt")) {
+        std::map<Move, int> measured;
+        const auto search = [&](int lines, std::uint64_t nodes, int depth) {
+            reset(ostrel64Variant);
+            board = fromFen(line.text);
+            worker->root.reset(lines);
+            for (int d = 1; d <= depth && !worker->stopped(); ++d) {
+                worker->nodeLimit = d > 1 ? nodes : NEVER;
+                worker->rootSearch(d, 0);
+                if (!worker->stopped()) worker->root.completeIteration();
+            }
+        };
+        search(RootMoves::MAX_LINES, NEVER, 5);
+        for (int k = 0; k < worker->root.lineCount(); ++k) measured[worker->root.line(k).move] = worker->root.line(k).score;
+        const int deepBest = worker->root.line(0).score;
+        for (std::size_t i = 0; i < std::size(elos); ++i) {
+            const SkillLevel level = skillLevel(elos[i]);
+            search(level.lines, level.nodes, search_params::MAX_ITERATIONS);
+            for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+                SkillRandom random(seed);
+                const Move chosen = worker->root.line(chooseLine(worker->root, level, random)).move;
+                ASSERT_TRUE(measured.count(chosen)) << line.where;
+                loss[i] += deepBest - measured[chosen];
+            }
+        }
+    }
+    EXPECT_GT(loss[0], loss[1]);
+    EXPECT_GT(loss[1], loss[2]);
+
 }
 
 }  // namespace

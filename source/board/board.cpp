@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-std::uint64_t nodeCount = 0;
 
 Board::Board() {
     for (int c = 0; c < 2; ++c) {

@@ -17,10 +17,6 @@ extern std::uint64_t zobristCastle[16];
 extern std::uint64_t zobristSide;
 void initZobristKeys();
 
-// Number of moves made since the search driver last reset it (null moves
-// excluded). Kept here because making a move is what counts a node.
-extern std::uint64_t nodeCount;
-
 inline constexpr int HISTORY_SIZE = 500;
 
 struct HistoryEntry {
@@ -40,6 +36,10 @@ struct Board {
     CastlingRules castling;           // which king and rooks castle, fixed when the position is set up
     HistoryEntry history[HISTORY_SIZE];
     int ply;                          // index of the entry describing the current position
+    // Moves made on this board since the search driver last reset it (null
+    // moves excluded): making a move is what counts a node, and each search
+    // thread searches a board of its own.
+    std::uint64_t nodeCount = 0;
 
     Board();  // the standard initial position
 

@@ -49,7 +49,7 @@ bool LegalityTest::isLegal(Board& board, Move move) const {
 bool LegalityTest::makeIfLegal(Board& board, Move move) const {
     if (settledByMaking(move)) return makeMoveIfLegal(board, move);
     if (!isLegalMove(move)) {
-        ++nodeCount;
+        ++board.nodeCount;
         return false;
     }
     board.makeMove(move);

@@ -4,13 +4,58 @@
 
 #include "board/board.h"
 
+#include "eval/params.h"
+
 #include <cstddef>
+#include <cstdint>
 
 // Builds the masks of the evaluation (king zones, front spans, backward-pawn
 // masks, promotion squares). Called once by the start-up code.
 void initEvalMasks();
 
+// What the pawns decide among themselves, kept for the structures met
+// again: pawn structures recur all over a search tree while the pieces around
+// them change. An entry is keyed by both pawn sets in full (and the program
+// whose term it holds), so a hit is exactly the recomputation; a slot shared
+// by two structures just holds the later one. One per search thread.
+class PawnCache {
+public:
+    struct Entry {
+        Bitboard whitePawns = 0;
+        Bitboard blackPawns = 0;
+        Bitboard passed = 0;
+        std::int16_t mg = 0;
+        std::int16_t eg = 0;
+        bool revised = false;
+    };
+
+    PawnCache() { clear(); }
+    // Empty again: every entry describes the board without pawns (all sums
+    // 0), which is what the standard term computes for it.
+    void clear();
+    // Test seam: address only the given number of entries (rounded down to a
+    // power of two, at most the full size; 1 makes every structure share one
+    // slot), or 0 to recompute on every call.
+    void setEntries(std::size_t entries);
+
+    Entry& slot(Bitboard whitePawns, Bitboard blackPawns);
+    bool on() const { return mask_ != NO_CACHE; }
+
+private:
+    static constexpr std::size_t NO_CACHE = ~std::size_t{0};
+    Entry entries_[evalparams::PAWN_CACHE_ENTRIES];
+    std::size_t mask_ = evalparams::PAWN_CACHE_ENTRIES - 1;
+};
+
+// Computed in full, and with what the pawns decide among themselves taken
+// from the cache where it holds them; the same value either way.
 int evaluate(const Board& board);
+int evaluate(const Board& board, PawnCache& cache);
+// The evaluation from the side to move's point of view.
+inline int evaluateForSideToMove(const Board& board, PawnCache& cache) {
+    const int score = evaluate(board, cache);
+    return board.sideToMove == WHITE ? score : -score;
+}
 
 // 0..256: 256 is full middlegame weight, 0 as soon as one side has only king and pawns.
 int getPhase(const Board& board);
@@ -33,14 +78,7 @@ int getMaterialScore(const Board& board);
 int getBadBishopScore(const Board& board, int phase);
 int getRookFileScore(const Board& board);
 int getMobilityScore(const Board& board, int phase);
-int getPawnScore(const Board& board, int phase);
-// The pawn term keeps what the pawns decide among themselves in a cache of
-// fixed size. Test seam: address only the given number of entries (rounded
-// down to a power of two, at most the full size; 1 makes every structure
-// share one slot), or 0 to recompute on every call.
-void setPawnCacheEntries(std::size_t entries);
-// Empties the pawn cache, as at start.
-void clearPawnCache();
+int getPawnScore(const Board& board, int phase, PawnCache* cache = nullptr);
 int getKingAttackScore(const Board& board, int phase);
 // Mobility and king attack together: both read the same attack set of every
 // piece, so evaluate() computes them in one pass.

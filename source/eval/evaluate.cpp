@@ -110,7 +110,7 @@ bool isHalvingCode(int code) {
 // disappears at compile time.
 // ---------------------------------------------------------------------------
 template <bool Breakdown>
-int evaluatePosition(const Board& board, EvalBreakdown* parts) {
+int evaluatePosition(const Board& board, EvalBreakdown* parts, PawnCache* cache) {
     // Step 1: the phase, handed to every term that blends.
     const int phase = getPhase(board);
     if constexpr (Breakdown) parts->phase = phase;
@@ -160,7 +160,7 @@ int evaluatePosition(const Board& board, EvalBreakdown* parts) {
     const int rookFiles = getRookFileScore(board);
     const PieceActivity activity = getPieceActivity(board, phase);
     const int mobility = activity.mobility;
-    const int pawns = getPawnScore(board, phase);
+    const int pawns = getPawnScore(board, phase, cache);
     const int kingAttack = activity.kingAttack;
     // Pawn shields mean nothing once one side has no pieces to attack with.
     const int pawnShield = phase != 0 ? getPawnShieldScore(board, phase, false) : 0;
@@ -186,11 +186,13 @@ int evaluatePosition(const Board& board, EvalBreakdown* parts) {
 // Public entry points
 // ---------------------------------------------------------------------------
 
-int evaluate(const Board& board) { return evaluatePosition<false>(board, nullptr); }
+int evaluate(const Board& board) { return evaluatePosition<false>(board, nullptr, nullptr); }
+
+int evaluate(const Board& board, PawnCache& cache) { return evaluatePosition<false>(board, nullptr, &cache); }
 
 EvalBreakdown evaluateWithBreakdown(const Board& board) {
     EvalBreakdown parts;
-    evaluatePosition<true>(board, &parts);
+    evaluatePosition<true>(board, &parts, nullptr);
     return parts;
 }
 

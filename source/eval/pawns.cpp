@@ -145,58 +145,39 @@ PawnStructure computePawnStructure(Bitboard whitePawns, Bitboard blackPawns, boo
     return result;
 }
 
-// The pawn cache: pawn structures recur all over a search tree, while the
-// pieces around them change. An entry is keyed by both pawn sets in full
-// (and the program whose term it holds), so a hit is exactly the
-// recomputation; a slot shared by two structures just holds the later one.
-struct PawnCacheEntry {
-    Bitboard whitePawns;
-    Bitboard blackPawns;
-    Bitboard passed;
-    std::int16_t mg;
-    std::int16_t eg;
-    bool revised;
-};
-static_assert(sizeof(PawnCacheEntry) == 32, "two entries per cache line");
-
-// Zero-filled, every entry describes the board without pawns (all sums 0),
-// which is what the standard term computes for it: no entry is ever wrong.
-PawnCacheEntry pawnCache[PAWN_CACHE_ENTRIES];
-std::size_t pawnCacheMask = PAWN_CACHE_ENTRIES - 1;
-bool pawnCacheOn = true;
-
-inline std::size_t pawnCacheIndex(Bitboard whitePawns, Bitboard blackPawns) {
-    const std::uint64_t mixed = whitePawns * 0x9E3779B97F4A7C15ULL ^ blackPawns * 0xC2B2AE3D27D4EB4FULL;
-    return std::size_t(mixed >> 40) & pawnCacheMask;
-}
-
-PawnStructure pawnStructure(Bitboard whitePawns, Bitboard blackPawns, bool revised) {
-    if (!pawnCacheOn) return computePawnStructure(whitePawns, blackPawns, revised);
-    PawnCacheEntry& entry = pawnCache[pawnCacheIndex(whitePawns, blackPawns)];
+PawnStructure pawnStructure(Bitboard whitePawns, Bitboard blackPawns, bool revised, PawnCache* cache) {
+    if (!cache || !cache->on()) return computePawnStructure(whitePawns, blackPawns, revised);
+    PawnCache::Entry& entry = cache->slot(whitePawns, blackPawns);
     if (entry.whitePawns == whitePawns && entry.blackPawns == blackPawns && entry.revised == revised)
         return PawnStructure{entry.mg, entry.eg, entry.passed};
     const PawnStructure computed = computePawnStructure(whitePawns, blackPawns, revised);
     // A legal position's sums are a few hundred; anything that would not
     // fit the entry is simply not kept.
     if (computed.mg == std::int16_t(computed.mg) && computed.eg == std::int16_t(computed.eg)) {
-        entry = PawnCacheEntry{whitePawns, blackPawns, computed.passed, std::int16_t(computed.mg),
-                               std::int16_t(computed.eg), revised};
+        entry = PawnCache::Entry{whitePawns, blackPawns, computed.passed, std::int16_t(computed.mg),
+                                 std::int16_t(computed.eg), revised};
     }
     return computed;
 }
 
 }  // namespace
 
-void setPawnCacheEntries(std::size_t entries) {
-    pawnCacheOn = entries > 0;
+static_assert(sizeof(PawnCache::Entry) == 32, "two entries per cache line");
+
+void PawnCache::clear() { std::fill(std::begin(entries_), std::end(entries_), Entry{}); }
+
+void PawnCache::setEntries(std::size_t entries) {
     std::size_t size = 1;
     while (size * 2 <= entries && size * 2 <= PAWN_CACHE_ENTRIES) size *= 2;
-    pawnCacheMask = size - 1;
+    mask_ = entries > 0 ? size - 1 : NO_CACHE;
 }
 
-void clearPawnCache() { std::fill(std::begin(pawnCache), std::end(pawnCache), PawnCacheEntry{}); }
+PawnCache::Entry& PawnCache::slot(Bitboard whitePawns, Bitboard blackPawns) {
+    const std::uint64_t mixed = whitePawns * 0x9E3779B97F4A7C15ULL ^ blackPawns * 0xC2B2AE3D27D4EB4FULL;
+    return entries_[std::size_t(mixed >> 40) & mask_];
+}
 
-int getPawnScore(const Board& board, int phase) {
+int getPawnScore(const Board& board, int phase, PawnCache* cache) {
     // The variant is read once per call; everything after that is table reads.
     const bool revised = activeVariant().revisedPawnTerm;
     const PawnTermTables& tables = revised ? revisedPawnTermTables : standardPawnTermTables;
@@ -222,7 +203,7 @@ int getPawnScore(const Board& board, int phase) {
     // Step 5: the pawns. What the pawns decide among themselves comes from
     // the cache; what kings, pieces and the side to move add is done here.
     const Bitboard whitePawns = board.pieces(WHITE, PAWN), blackPawns = board.pieces(BLACK, PAWN);
-    const PawnStructure structure = pawnStructure(whitePawns, blackPawns, revised);
+    const PawnStructure structure = pawnStructure(whitePawns, blackPawns, revised, cache);
     mg += structure.mg;
     eg += structure.eg;
 

@@ -5,6 +5,7 @@
 #include "search/params.h"
 #include "search/pv.h"
 #include "search/tt.h"
+#include "search/worker.h"
 #include "variant.h"
 
 #include <algorithm>
@@ -12,39 +13,6 @@
 #include <optional>
 
 using namespace search_params;
-
-bool stopSearch = false;
-int selDepth = 0;
-std::uint64_t searchNodeLimit = std::numeric_limits<std::uint64_t>::max();
-
-namespace {
-
-// Used until the driver sets a host (tests of single routines): never stops,
-// reports nothing.
-class SilentHost final : public SearchHost {
-public:
-    bool checkInputAndClock(bool) override { return false; }
-    bool deadlinePassed() override { return false; }
-    void reportBestLine(const SearchInfo&) override {}
-    void reportRootDraw(const char*) override {}
-};
-
-SilentHost silentHost;
-SearchHost* currentHost = &silentHost;
-
-// The block of 1024 made moves in which the deadline was last asked.
-std::uint64_t lastDeadlineBlock = 0;
-
-}  // namespace
-
-void setSearchHost(SearchHost* host) { currentHost = host ? host : &silentHost; }
-
-SearchHost& searchHost() { return *currentHost; }
-
-int sideToMoveEvaluation(const Board& board) {
-    const int score = evaluate(board);
-    return board.sideToMove == WHITE ? score : -score;
-}
 
 int countRepetitions(const Board& board, int maxCount) {
     const int h = board.ply;
@@ -62,32 +30,15 @@ int countRepetitions(const Board& board, int maxCount) {
     return found;
 }
 
-int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMoveDone, int zeroWindow) {
+int SearchWorker::alphaBeta(int depth, int ply, int alpha, int beta, bool nullMoveDone, int zeroWindow) {
     const bool additions = activeVariant().searchAdditions;
 
     // Step 1: a stopped search unwinds at once.
-    if (stopSearch) return alpha;
+    if (stopped()) return alpha;
 
-    // Step 2: hear the host. The input poll is the expensive one, once in
-    // 65,536 made moves; the hard deadline and the node budget are checked
-    // more often so that neither is overrun by a whole poll interval.
-    if ((nodeCount & INPUT_POLL_MASK) == INPUT_POLL_MASK) {
-        stopSearch = searchHost().checkInputAndClock(false);
-        if (stopSearch) return alpha;
-    }
-    // The deadline is asked once per block of 1024 made moves, on the first
-    // node entered in a new block: moves made inside quiescence never enter
-    // a node, so waiting for one exact count could skip many blocks in a row.
-    const std::uint64_t block = nodeCount & ~DEADLINE_POLL_MASK;
-    if (block != lastDeadlineBlock) {
-        lastDeadlineBlock = block;
-        if (searchHost().deadlinePassed()) {
-            stopSearch = true;
-            return alpha;
-        }
-    }
-    if (nodeCount >= searchNodeLimit) {
-        stopSearch = true;
+    // Step 2: hear the host.
+    if (pollHost()) {
+        setStopped(true);
         return alpha;
     }
 
@@ -103,10 +54,10 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     if (!board.pieces(board.sideToMove, KING)) return ply - MATE_SCORE;
 
     // Beyond the deepest ply the tables are built for: score the position as it stands.
-    if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation(board);
+    if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation();
 
     // Step 4: the horizon.
-    if (depth == 0) return quiesce(board, 0, ply, alpha, beta);
+    if (depth == 0) return quiesce(0, ply, alpha, beta);
 
     // Step 5: a single earlier occurrence inside the reversible stretch is a
     // draw below the root (the game's own moves included).
@@ -118,7 +69,7 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     Move hashMove = NO_MOVE;
     bool ttMatched = false;
     {
-        const TTEntry& slot = ttSlot(key);
+        const TTEntry slot = ttProbe(key);
         if (ttMatches(slot, key)) {
             ttMatched = true;
             if (zeroWindow == 1 && slot.depth >= depth) {
@@ -157,7 +108,7 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
         phase > NULL_MOVE_MIN_PHASE) {
         board.makeNullMove();
         const int nullDepth = std::max(extended - NULL_MOVE_REDUCTION, NULL_MOVE_MIN_SEARCH_DEPTH);
-        const int score = -alphaBeta(board, nullDepth, ply + 1, -beta, -beta + 1, true, 1);
+        const int score = -alphaBeta(nullDepth, ply + 1, -beta, -beta + 1, true, 1);
         board.unmakeNullMove();
         if (score >= beta) return beta;
         // Passing would get us mated: this node is too sharp to prune.
@@ -167,8 +118,8 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     // ostrel32: internal iterative deepening finds a move to try first where
     // the table had nothing, in full-window nodes.
     if (additions && !ttMatched && depth >= IID_MIN_DEPTH && zeroWindow == 0) {
-        alphaBeta(board, std::min(depth - IID_DEPTH_REDUCTION, depth / 2), ply, alpha, beta, true, 0);
-        const TTEntry& slot = ttSlot(key);
+        alphaBeta(std::min(depth - IID_DEPTH_REDUCTION, depth / 2), ply, alpha, beta, true, 0);
+        const TTEntry slot = ttProbe(key);
         if (ttMatches(slot, key)) hashMove = slot.move;
     }
 
@@ -190,7 +141,7 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     Move list[MAX_MOVES];
     int count = 0;
     board.generateMoves(list, count);
-    MovePicker picker(board, list, count, hashMove, ply);
+    MovePicker picker(board, list, count, hashMove, ply, killers, *host_);
     std::optional<LegalityTest> legality;
     if (inCheck) legality.emplace(board);
 
@@ -252,15 +203,15 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
                 !isTacticalMove(move, board)) {
                 // Late quiet moves are rarely best: look at them shallower
                 // first and only search fully when they surprise.
-                score = -alphaBeta(board, extended - LMR_REDUCTION, ply + 1, -alpha - 1, -alpha, false, 1);
-                if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
+                score = -alphaBeta(extended - LMR_REDUCTION, ply + 1, -alpha - 1, -alpha, false, 1);
+                if (score > alpha) score = -alphaBeta(extended - 1, ply + 1, -beta, -alpha, false, 0);
             } else if (noMoveRaisedAlpha || zeroWindow == 1) {
-                score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, zeroWindow);
+                score = -alphaBeta(extended - 1, ply + 1, -beta, -alpha, false, zeroWindow);
             } else {
                 // Principal-variation node with a best move already: prove the
                 // others worse with a zero window, re-search those that are not.
-                score = -alphaBeta(board, extended - 1, ply + 1, -alpha - 1, -alpha, false, 1);
-                if (score > alpha) score = -alphaBeta(board, extended - 1, ply + 1, -beta, -alpha, false, 0);
+                score = -alphaBeta(extended - 1, ply + 1, -alpha - 1, -alpha, false, 1);
+                if (score > alpha) score = -alphaBeta(extended - 1, ply + 1, -beta, -alpha, false, 0);
             }
 
             // 11.4.
@@ -270,8 +221,8 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
 
         // 11.5: refutation found.
         if (score >= beta) {
-            if (!(additions && stopSearch)) ttStore(key, alpha0, beta, move, depth, beta, ply);
-            if (!isCapture(move)) storeKiller(move, ply);
+            if (!stopped()) ttStore(key, alpha0, beta, move, depth, beta, ply);
+            if (!isCapture(move)) killers.store(move, ply);
             return beta;
         }
 
@@ -287,6 +238,6 @@ int alphaBeta(Board& board, int depth, int ply, int alpha, int beta, bool nullMo
     if (searchedCount == 0) return inCheck ? ply - MATE_SCORE : 0;
 
     // Step 13: exact when alpha rose, else an upper bound without a move.
-    if (!(additions && stopSearch)) ttStore(key, alpha0, beta, bestMove, depth, alpha, ply);
+    if (!stopped()) ttStore(key, alpha0, beta, bestMove, depth, alpha, ply);
     return alpha;
 }

@@ -8,24 +8,27 @@
 
 using namespace search_params;
 
-Move killerMoves[KILLER_PLIES][KILLER_SLOTS];
-int killerSlot = 0;
-
-void clearKillers() {
-    for (auto& row : killerMoves)
+void Killers::clear() {
+    for (auto& row : moves)
         for (Move& killer : row) killer = NO_MOVE;
-    killerSlot = 0;
+    slot = 0;
 }
 
-void storeKiller(Move move, int ply) {
+bool Killers::contains(Move m, int ply) const {
+    if (ply < 0 || ply >= KILLER_PLIES) return false;
+    const Move* row = moves[ply];
+    return sameMove(m, row[0]) || sameMove(m, row[1]) || sameMove(m, row[2]);
+}
+
+void Killers::store(Move move, int ply) {
     if (ply < 0 || ply >= KILLER_PLIES) return;
-    Move* row = killerMoves[ply];
+    Move* row = moves[ply];
     for (int i = 0; i < KILLER_SLOTS; ++i)
         if (sameMove(row[i], move)) return;
 
     // Prefer an empty slot among the two after the current one; when all
     // three are full the current slot itself is overwritten (and stays current).
-    const int candidates[KILLER_SLOTS] = {(killerSlot + 1) % KILLER_SLOTS, (killerSlot + 2) % KILLER_SLOTS, killerSlot};
+    const int candidates[KILLER_SLOTS] = {(slot + 1) % KILLER_SLOTS, (slot + 2) % KILLER_SLOTS, slot};
     int chosen = candidates[KILLER_SLOTS - 1];
     for (int candidate : candidates) {
         if (sameMove(row[candidate], NO_MOVE)) {
@@ -33,7 +36,7 @@ void storeKiller(Move move, int ply) {
             break;
         }
     }
-    killerSlot = chosen;
+    slot = chosen;
     row[chosen] = move;
 }
 
@@ -157,7 +160,8 @@ void sortMoves(Move* list, int count) {
     }
 }
 
-void orderMoves(const Board& board, Move* list, int count, Move hashMove, int ply) {
+void orderMoves(const Board& board, Move* list, int count, Move hashMove, int ply, const Killers& killers,
+                SearchHost& host) {
     for (int i = 0; i < count; ++i) {
         const Move m = list[i];
         // Castling never goes through the exchange evaluation.
@@ -170,17 +174,11 @@ void orderMoves(const Board& board, Move* list, int count, Move hashMove, int pl
             // Only a position where the side not to move is in check lets a
             // king be taken; legal play never gets here. Say so loudly and
             // carry on with the move among the captures.
-            std::printf("EZ MI EZ??? seeValue >= 10000\n");
-            std::fflush(stdout);
-            board.printBoard(printPawnShieldAnalysis);
-            printMove(m);
-            std::fflush(stdout);
+            host.reportKingCapture(board, m);
             key = KEY_KING_CAPTURE;
         } else if (s >= 0 && isCapture(m)) {
             key = KEY_CAPTURE_BASE + std::uint32_t(s / KEY_CAPTURE_DIVISOR);
-        } else if (!isCapture(m) && ply >= 0 && ply < KILLER_PLIES &&
-                   (sameMove(m, killerMoves[ply][0]) || sameMove(m, killerMoves[ply][1]) ||
-                    sameMove(m, killerMoves[ply][2]))) {
+        } else if (!isCapture(m) && killers.contains(m, ply)) {
             key = KEY_KILLER;
         } else if (s == 0) {
             if (isCastling(m)) {
@@ -253,12 +251,6 @@ bool offersKing(const Board& board) {
            own;
 }
 
-bool isKiller(Move m, int ply) {
-    if (ply < 0 || ply >= KILLER_PLIES) return false;
-    const Move* row = killerMoves[ply];
-    return sameMove(m, row[0]) || sameMove(m, row[1]) || sameMove(m, row[2]);
-}
-
 // The key of a move that lost material in the exchange.
 std::uint32_t losingKey(int s) {
     if (s > LOSING_SMALL_LIMIT) return KEY_LOSING_SMALL;
@@ -268,13 +260,14 @@ std::uint32_t losingKey(int s) {
 
 }  // namespace
 
-MovePicker::MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply)
-    : board_(board), list_(list), count_(count), ply_(ply), stage_(Stage::HASH),
+MovePicker::MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply, const Killers& killers,
+                       SearchHost& host)
+    : board_(board), killers_(killers), list_(list), count_(count), ply_(ply), stage_(Stage::HASH),
       losingBegin_(count) {
     if (offersKing(board)) {
         // Only a damaged position offers a king; orderMoves reports it
         // there, before any move is searched. Take its order as it is.
-        orderMoves(board, list, count, hashMove, ply);
+        orderMoves(board, list, count, hashMove, ply, killers, host);
         stage_ = Stage::DONE;
         bandEnd_ = count;
         return;
@@ -326,8 +319,7 @@ void MovePicker::prepareCaptures() {
 
 void MovePicker::prepareKillers() {
     stage_ = Stage::KILLERS;
-    const int ply = ply_;
-    bandEnd_ = partitionMoves(list_, next_, losingBegin_, [ply](Move m) { return isKiller(m, ply); });
+    bandEnd_ = partitionMoves(list_, next_, losingBegin_, [this](Move m) { return killers_.contains(m, ply_); });
     for (int i = next_; i < bandEnd_; ++i) list_[i] = withScore(list_[i], KEY_KILLER);
     sortMoves(list_ + next_, bandEnd_ - next_);
 }

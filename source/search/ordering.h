@@ -3,16 +3,22 @@
 
 #include "board/board.h"
 #include "search/params.h"
+#include "search/search.h"
 
 // Three killer moves per ply for plies 0..63, and one slot index shared by
-// every ply. Filled with NO_MOVE at start and never cleared by the search, so
-// killers carry over from one search (and game) to the next.
-extern Move killerMoves[search_params::KILLER_PLIES][search_params::KILLER_SLOTS];
-extern int killerSlot;
+// every ply. Empty at start and never cleared by the search, so killers
+// carry over from one search (and game) to the next. Each search thread has
+// its own.
+struct Killers {
+    Move moves[search_params::KILLER_PLIES][search_params::KILLER_SLOTS];
+    int slot = 0;
 
-void clearKillers();
-// Records a quiet move (or castling) that refuted a node at this ply.
-void storeKiller(Move move, int ply);
+    Killers() { clear(); }
+    void clear();
+    // Records a quiet move (or castling) that refuted a node at this ply.
+    void store(Move move, int ply);
+    bool contains(Move move, int ply) const;
+};
 
 // Material balance for the side to move, in exchange values, of the best
 // capture sequence on the move's destination that starts with the move itself
@@ -29,7 +35,9 @@ inline bool moveGoesBefore(Move a, Move b) { return a > b; }
 void sortMoves(Move* list, int count);
 
 // Writes the ordering key of every move into bits 19..26 and sorts the list.
-void orderMoves(const Board& board, Move* list, int count, Move hashMove, int ply);
+// A king offered for capture (damaged positions only) is told to the host.
+void orderMoves(const Board& board, Move* list, int count, Move hashMove, int ply, const Killers& killers,
+                SearchHost& host);
 
 // Hands out the moves of a list in exactly the order orderMoves gives them
 // (each with its key written), but works out the keys one band at a time:
@@ -39,7 +47,8 @@ void orderMoves(const Board& board, Move* list, int count, Move hashMove, int pl
 // overlap, so sorting each band on its own gives the order of one sort.
 class MovePicker {
 public:
-    MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply);
+    MovePicker(const Board& board, Move* list, int count, Move hashMove, int ply, const Killers& killers,
+               SearchHost& host);
     // The next move, false when the list is done.
     bool next(Move& move);
 
@@ -51,6 +60,7 @@ private:
     void prepareLosing();
 
     const Board& board_;
+    const Killers& killers_;
     Move* list_;
     int count_;
     int ply_;

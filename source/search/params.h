@@ -5,6 +5,7 @@
 #include "board/board.h"
 
 #include <cstdint>
+#include <iterator>
 
 namespace search_params {
 
@@ -23,6 +24,9 @@ inline constexpr int MAX_SEARCH_PLY = 128;
 // so no move it makes (one entry each, null move included) writes past the
 // board's history, whatever the length of the game below the root.
 inline constexpr int LAST_NODE_HISTORY_INDEX = HISTORY_SIZE - 2;
+
+// Iterative deepening runs at most this many iterations.
+inline constexpr int MAX_ITERATIONS = 64;
 
 // Killer rows exist for plies 0..63; deeper nodes keep no killers.
 inline constexpr int KILLER_PLIES = 64;
@@ -180,6 +184,44 @@ inline constexpr int orderingTables[6][64] = {
     },
 };
 // clang-format on
+
+// ---------------------------------------------------------------------------
+// Helper threads
+// ---------------------------------------------------------------------------
+
+// Helpers skip some iterations so that they spread over several depths
+// instead of all searching the same tree: helper i (counted from 1) searches
+// depth d only when ((d + HELPER_SKIP_PHASE[k]) / HELPER_SKIP_SIZE[k]) is
+// even, with k = (i - 1) mod 20. Half the helpers skip every other depth,
+// others two in four, three in six, four in eight, each set shifted.
+inline constexpr int HELPER_SKIP_PATTERNS = 20;
+inline constexpr int HELPER_SKIP_SIZE[HELPER_SKIP_PATTERNS] = {1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
+                                                               3, 3, 4, 4, 4, 4, 4, 4, 4, 4};
+inline constexpr int HELPER_SKIP_PHASE[HELPER_SKIP_PATTERNS] = {0, 1, 0, 1, 2, 3, 0, 1, 2, 3,
+                                                                4, 5, 0, 1, 2, 3, 4, 5, 6, 7};
+
+// ---------------------------------------------------------------------------
+// Strength levels (UCI_LimitStrength, UCI_Elo)
+// ---------------------------------------------------------------------------
+
+// The calibrated points of the rating scale (Stockfish 15.1's UCI_Elo, at
+// 10+0.1): the node budget, the spread of chance and the largest loss a
+// chosen line may have. Ratings between two points take values between
+// theirs; the first and last points bound the ratings offered.
+struct SkillAnchor {
+    int elo;
+    std::uint64_t nodes;
+    int spread;
+    int maxLoss;
+};
+inline constexpr SkillAnchor SKILL_ANCHORS[] = {
+    {1350, 400, 160, 220},
+    {1650, 4000, 80, 140},
+    {1950, 60000, 20, 60},
+};
+inline constexpr int SKILL_ANCHOR_COUNT = int(std::size(SKILL_ANCHORS));
+// The best lines found at the root, among which the move is drawn.
+inline constexpr int SKILL_LINES = 4;
 
 // ---------------------------------------------------------------------------
 // Transposition table

@@ -10,7 +10,7 @@ namespace {
 // The move of the table's exact entry for the current position; NO_MOVE when
 // there is none.
 Move exactTableMove(const Board& board) {
-    const TTEntry& slot = ttSlot(board.hashKey());
+    const TTEntry slot = ttProbe(board.hashKey());
     if (slot.key != board.hashKey() || slot.bound != BOUND_EXACT) return NO_MOVE;
     return slot.move;
 }
@@ -40,7 +40,7 @@ Move legalOrNone(Board& board, Move move) {
 }  // namespace
 
 void principalVariation(Board& board, Move bestMove, PrincipalVariation& pv) {
-    const std::uint64_t nodesBefore = nodeCount;
+    const std::uint64_t nodesBefore = board.nodeCount;
     pv.length = 0;
     pv.ponder = NO_MOVE;
 
@@ -60,7 +60,7 @@ void principalVariation(Board& board, Move bestMove, PrincipalVariation& pv) {
     // Put the board back, last move first.
     for (int i = pv.length - 1; i >= 0; --i)
         if (!capturesKing(pv.moves[i])) board.unmakeMove(pv.moves[i]);
-    nodeCount = nodesBefore;
+    board.nodeCount = nodesBefore;
 }
 
 void walkTableLine(Board& board) {

@@ -4,6 +4,7 @@
 #include "search/ordering.h"
 #include "search/params.h"
 #include "search/pv.h"
+#include "search/worker.h"
 
 #include <optional>
 
@@ -24,7 +25,7 @@ bool hasLegalMove(Board& board, const Move* list, int count, const LegalityTest&
             board.unmakeMove(move);
             return true;
         }
-        ++nodeCount;
+        ++board.nodeCount;
         if (legality.isLegalMove(move)) return true;
     }
     return false;
@@ -42,14 +43,14 @@ std::uint32_t quiescenceKey(int s) {
 
 }  // namespace
 
-int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
+int SearchWorker::quiesce(int depth, int ply, int alpha, int beta) {
     if (ply > selDepth) selDepth = ply;
     // A king taken in a damaged position: that side has lost.
     if (!board.pieces(board.sideToMove, KING)) return ply - MATE_SCORE;
 
     // Check evasions can follow checking captures without end in principle;
     // the ply bound keeps the history and the stack in range.
-    if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation(board);
+    if (ply >= MAX_SEARCH_PLY || board.ply >= LAST_NODE_HISTORY_INDEX) return sideToMoveEvaluation();
 
     // Step 1: mated here, at this distance from the root. The check test is
     // made once and shared with step 2; a side not in check is never mated.
@@ -68,7 +69,7 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
     // It does not depend on the captures, and most quiet positions end here,
     // so it comes before any capture is generated or weighed.
     if (!inCheck) {
-        const int standPat = sideToMoveEvaluation(board);
+        const int standPat = sideToMoveEvaluation();
         if (standPat >= beta) return beta;
         if (standPat > alpha) alpha = standPat;
     }
@@ -104,7 +105,7 @@ int quiesce(Board& board, int depth, int ply, int alpha, int beta) {
             // without the move being made. In check most moves are illegal:
             // those are settled without being made (but still counted).
             if (!(inCheck ? legality->makeIfLegal(board, move) : makeMoveIfLegal(board, move))) continue;
-            score = -quiesce(board, depth - 1, ply + 1, -beta, -alpha);
+            score = -quiesce(depth - 1, ply + 1, -beta, -alpha);
             board.unmakeMove(move);
         }
         if (score >= beta) return beta;

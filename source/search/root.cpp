@@ -7,16 +7,11 @@
 #include "search/rootmoves.h"
 #include "search/search.h"
 #include "search/tt.h"
+#include "search/worker.h"
 
 using namespace search_params;
 
-void resetSearchMemory() {
-    clearKillers();
-    clearTranspositionTable();
-    clearPawnCache();
-}
-
-int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStart) {
+int SearchWorker::rootSearch(int depth, std::int64_t searchStart) {
     const HistoryEntry& entry = board.history[board.ply];
     const std::uint64_t key = entry.hashKey;
     const Colour side = board.sideToMove;
@@ -32,20 +27,20 @@ int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStar
 
     // Step 2: the fifty-move rule has already been reached.
     if (entry.rule50 == 0) {
-        searchHost().reportRootDraw("info string 50 move reached, DRAW!");
+        host().reportRootDraw("info string 50 move reached, DRAW!");
         return 0;
     }
 
     // Step 3: third occurrence of the root position. A second one is only a
     // draw inside the tree; the game may still avoid repeating here.
     if (entry.rule50 != 100 && countRepetitions(board, 2) >= 2) {
-        searchHost().reportRootDraw("info string 3-fold repetetion, DRAW!");
+        host().reportRootDraw("info string 3-fold repetetion, DRAW!");
         return 0;
     }
 
     // Step 4: the table only suggests the first move here, never a cutoff.
     Move hashMove = NO_MOVE;
-    const TTEntry& slot = ttSlot(key);
+    const TTEntry slot = ttProbe(key);
     if (ttMatches(slot, key)) hashMove = slot.move;
 
     // Step 5: the previous iteration's best move is normally the hash move,
@@ -56,7 +51,7 @@ int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStar
     Move list[MAX_MOVES] = {};
     int count = 0;
     board.generateMoves(list, count);
-    orderMoves(board, list, count, hashMove, 0);
+    orderMoves(board, list, count, hashMove, 0, killers, host());
     if (severalLines) root.putLastLinesFirst(list, count);
 
     int searchedCount = 0;
@@ -81,7 +76,7 @@ int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStar
         } else {
             // 6.1 and 6.2: only legal moves (castling also needs a safe path).
             if (!makeMoveIfLegal(board, move)) continue;
-            searchHost().reportCurrentMove(depth, move, side, searchedCount + 1);
+            host().reportCurrentMove(depth, move, side, searchedCount + 1);
 
             // 6.3: late quiet moves get a reduced zero-window look first
             // (checks included, unlike inside the tree); after the first
@@ -89,13 +84,13 @@ int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStar
             // a full search.
             if (searchedCount >= LMR_MIN_SEARCHED && depth >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck &&
                 !noBarYet) {
-                score = -alphaBeta(board, depth - LMR_REDUCTION, 1, -bar - 1, -bar, false, 1);
-                if (score > bar) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
+                score = -alphaBeta(depth - LMR_REDUCTION, 1, -bar - 1, -bar, false, 1);
+                if (score > bar) score = -alphaBeta(depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
             } else if (noBarYet) {
-                score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
+                score = -alphaBeta(depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
             } else {
-                score = -alphaBeta(board, depth - 1, 1, -bar - 1, -bar, false, 1);
-                if (score > bar) score = -alphaBeta(board, depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
+                score = -alphaBeta(depth - 1, 1, -bar - 1, -bar, false, 1);
+                if (score > bar) score = -alphaBeta(depth - 1, 1, -ROOT_INFINITY, -bar, false, 0);
             }
 
             // 6.4.
@@ -104,7 +99,7 @@ int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStar
         ++searchedCount;
 
         // 6.5: the score of an interrupted search means nothing.
-        if (stopSearch) return alpha;
+        if (stopped()) return alpha;
         if (score <= bar) continue;
 
         // 6.6: a new best move: remember it, keep it in the table for the
@@ -122,9 +117,9 @@ int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStar
             } else {
                 root.bestMove = best;
                 root.ponderMove = pv.ponder;
-                searchHost().reportBestLine({.depth = depth, .selDepth = selDepth, .score = score,
+                host().reportBestLine({.depth = depth, .selDepth = selDepth, .score = score,
                                              .elapsedMs = std::uint64_t(clockMs() - searchStart),
-                                             .nodes = nodeCount, .mover = side, .line = pv.moves,
+                                             .nodes = board.nodeCount, .mover = side, .line = pv.moves,
                                              .lineLength = pv.length, .castling = &board.castling});
             }
         } else {

@@ -33,49 +33,32 @@ struct SearchInfo {
     const CastlingRules* castling = &standardCastling;  // the searched position's, for the text of castling
 };
 
-// Set by the host (on "stop", or when time or a limit is used up); every
-// search routine then unwinds at once and nothing more is stored.
-extern bool stopSearch;
-
+// The search's one door to the driver: input, clock and output. Every
+// method but the two polls has a silent default, which is what helper
+// threads get: they never stop by themselves and never print.
 class SearchHost {
 public:
     virtual ~SearchHost() = default;
     // The poll made once in 65,536 made moves inside an iteration (false) and
     // between iterations by the driver (true). Returns true when the search
-    // must end; the search stores the result in stopSearch.
-    virtual bool checkInputAndClock(bool betweenIterations) = 0;
+    // must end.
+    virtual bool checkInputAndClock(bool /*betweenIterations*/) { return false; }
     // A cheap clock-only test made more often than the input poll, so that a
     // hard deadline ("movetime", a short clock) is not overrun by a poll interval.
-    virtual bool deadlinePassed() = 0;
+    virtual bool deadlinePassed() { return false; }
+    // The nodes other threads have searched so far, for the node budget.
+    virtual std::uint64_t otherThreadsNodes() { return 0; }
     // A root move became the new best move of the iteration; info.line
     // begins with it.
-    virtual void reportBestLine(const SearchInfo& info) = 0;
+    virtual void reportBestLine(const SearchInfo& /*info*/) {}
     // The root begins to search its number-th legal move of the iteration
     // (counted from 1), which the given side plays. Hosts that show progress
     // decide whether the search has run long enough to be worth telling.
     virtual void reportCurrentMove(int /*depth*/, Move /*move*/, Colour /*mover*/, int /*number*/) {}
     // A drawn root ("info string 50 move reached, DRAW!" and the repetition
     // line); printed straight to standard output, not through the protocol channel.
-    virtual void reportRootDraw(const char* text) = 0;
+    virtual void reportRootDraw(const char* /*text*/) {}
+    // A position that lets a king be taken (damaged, never reached by legal
+    // play) was met while ordering the move that takes it.
+    virtual void reportKingCapture(const Board& /*board*/, Move /*move*/) {}
 };
-
-// The host the search polls and reports to; set by the driver before a search.
-void setSearchHost(SearchHost* host);
-
-// Node budget of "go nodes N": the search stops once nodeCount reaches it.
-// All ones when there is none.
-extern std::uint64_t searchNodeLimit;
-
-// The deepest ply the current iteration has reached (quiescence included);
-// the root sets it to 0 when an iteration begins.
-extern int selDepth;
-
-class RootMoves;
-// One iteration over the root moves (iterative deepening is the driver's
-// loop). Returns the best score of the iteration; the best move, the move to
-// ponder on and, with several lines wanted, the lines are left in `root`.
-int rootSearch(Board& board, int depth, RootMoves& root, std::int64_t searchStart);
-
-// Forgets everything earlier searches left behind (the transposition table,
-// the killers, the pawn cache), so the next search is a fresh engine's.
-void resetSearchMemory();

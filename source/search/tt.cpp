@@ -1,15 +1,15 @@
 #include "search/tt.h"
 
 #include "search/params.h"
-#include "search/search.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <new>
 
 using namespace search_params;
 
-TTEntry* transpositionTable = nullptr;
+TTSlot* transpositionTable = nullptr;
 std::uint64_t ttEntryCount = 0;
 std::uint64_t ttMask = 0;
 
@@ -18,19 +18,36 @@ namespace {
 int tableMegabytes = 0;
 std::size_t allocationLimit = 0;
 
-constexpr TTEntry freshEntry() { return TTEntry{0, BOUND_EMPTY, NO_MOVE, 0, TT_FRESH_SCORE}; }
+constexpr TTEntry FRESH_ENTRY = {0, BOUND_EMPTY, NO_MOVE, 0, TT_FRESH_SCORE};
 
-TTEntry* tryAllocate(std::uint64_t entries) {
-    const std::uint64_t bytes = entries * sizeof(TTEntry);
+// The words of a slot that holds the entry.
+constexpr TTSlot encode(const TTEntry& entry) {
+    const std::uint32_t depthAndBound = std::uint32_t(std::uint16_t(entry.depth)) | entry.bound << 16;
+    const std::uint32_t mix = entry.move ^ std::uint32_t(entry.score) ^ depthAndBound;
+    return {entry.move, std::uint32_t(entry.score), depthAndBound, std::uint32_t(entry.key) ^ mix,
+            std::uint32_t(entry.key >> 32) ^ mix, {}};
+}
+
+void write(TTSlot& slot, const TTEntry& entry) {
+    const TTSlot words = encode(entry);
+    ttStoreWord(slot.move, words.move);
+    ttStoreWord(slot.score, words.score);
+    ttStoreWord(slot.depthAndBound, words.depthAndBound);
+    ttStoreWord(slot.keyLow, words.keyLow);
+    ttStoreWord(slot.keyHigh, words.keyHigh);
+}
+
+TTSlot* tryAllocate(std::uint64_t entries) {
+    const std::uint64_t bytes = entries * sizeof(TTSlot);
     if (allocationLimit != 0 && bytes > allocationLimit) return nullptr;
     // An array larger than the address space can index cannot even be asked
     // for: a 32-bit program would get an exception instead of a null pointer.
     if (bytes > std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max())) return nullptr;
-    return new (std::nothrow) TTEntry[entries];
+    return new (std::nothrow) TTSlot[std::size_t(entries)];
 }
 
 // Takes a freshly allocated array of the given size into use.
-void install(TTEntry* table, int megabytes) {
+void install(TTSlot* table, int megabytes) {
     transpositionTable = table;
     tableMegabytes = megabytes;
     ttEntryCount = std::uint64_t(megabytes) * TT_ENTRIES_PER_MB;
@@ -55,7 +72,7 @@ bool resizeTranspositionTable(int megabytes) {
     delete[] transpositionTable;
     transpositionTable = nullptr;
 
-    if (TTEntry* table = tryAllocate(std::uint64_t(megabytes) * TT_ENTRIES_PER_MB)) {
+    if (TTSlot* table = tryAllocate(std::uint64_t(megabytes) * TT_ENTRIES_PER_MB)) {
         install(table, megabytes);
         return true;
     }
@@ -64,7 +81,7 @@ bool resizeTranspositionTable(int megabytes) {
     // previous size if it was smaller, else halve until something fits.
     int fallback = megabytes;
     if (previousMegabytes > 0 && previousMegabytes < megabytes) {
-        if (TTEntry* table = tryAllocate(std::uint64_t(previousMegabytes) * TT_ENTRIES_PER_MB)) {
+        if (TTSlot* table = tryAllocate(std::uint64_t(previousMegabytes) * TT_ENTRIES_PER_MB)) {
             install(table, previousMegabytes);
             return false;
         }
@@ -74,7 +91,7 @@ bool resizeTranspositionTable(int megabytes) {
     int size = 1;
     while (size * 2 < fallback) size *= 2;
     for (; size >= TT_MIN_MB; size /= 2) {
-        if (TTEntry* table = tryAllocate(std::uint64_t(size) * TT_ENTRIES_PER_MB)) {
+        if (TTSlot* table = tryAllocate(std::uint64_t(size) * TT_ENTRIES_PER_MB)) {
             install(table, size);
             return false;
         }
@@ -86,26 +103,28 @@ bool resizeTranspositionTable(int megabytes) {
 int transpositionTableMegabytes() { return tableMegabytes; }
 
 void clearTranspositionTable() {
-    for (std::uint64_t i = 0; i < ttEntryCount; ++i) transpositionTable[i] = freshEntry();
+    // No thread searches while the table is cleared, so plain copies of one
+    // fresh slot may fill it, as fast as memory takes them.
+    constexpr TTSlot fresh = encode(FRESH_ENTRY);
+    std::fill(transpositionTable, transpositionTable + ttEntryCount, fresh);
 }
 
 int ttHashfull() {
     int used = 0;
-    for (std::uint64_t i = 0; i < TT_HASHFULL_SAMPLE; ++i) used += transpositionTable[i].bound != BOUND_EMPTY;
+    for (std::uint64_t i = 0; i < TT_HASHFULL_SAMPLE; ++i)
+        used += (ttLoad(transpositionTable[i].depthAndBound) >> 16) != BOUND_EMPTY;
     return used;
 }
 
 void setTableAllocationLimit(std::size_t maxBytes) { allocationLimit = maxBytes; }
 
 void ttStore(std::uint64_t key, int alpha0, int beta, Move move, int depth, int score, int ply) {
-    // An interrupted search leaves no half-computed results behind.
-    if (stopSearch) return;
     // Draw scores depend on the path that led here, so below the root's
     // children a score of exactly 0 is not worth keeping.
     if (score == 0 && ply > 1) return;
 
     const std::uint32_t bound = score <= alpha0 ? BOUND_UPPER : score >= beta ? BOUND_LOWER : BOUND_EXACT;
-    TTEntry& slot = ttSlot(key);
+    const TTEntry slot = ttProbe(key);
 
     // An entry gives way to a result at least as deep and at least as strong
     // (exact > lower > upper > empty). Exact results at the root and its
@@ -116,9 +135,6 @@ void ttStore(std::uint64_t key, int alpha0, int beta, Move move, int depth, int 
     if (!deeperAndStronger && !exactNearRoot) return;
 
     // A fail-low has no move of its own; keep the one this position had.
-    if (!(sameMove(move, NO_MOVE) && slot.key == key)) slot.move = move;
-    slot.depth = depth;
-    slot.bound = bound;
-    slot.key = key;
-    slot.score = score;
+    const Move kept = sameMove(move, NO_MOVE) && slot.key == key ? slot.move : move;
+    write(transpositionTable[ttIndex(key)], {key, bound, kept, depth, score});
 }
