@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs what building and testing Ostrel needs on a Debian machine, when
 # it is missing: a C++20 compiler, CMake and GoogleTest (--with-tests); the
-# mingw-w64 cross-compilers, Wine (64-bit and, from the i386 architecture,
-# 32-bit) and the packaging tools (--with-windows); clang with libFuzzer,
-# Python and Stockfish for the fuzzers (--with-fuzz); Stockfish alone for the
-# speed scripts (--with-stockfish); Stockfish and Debian's matplotlib for the
-# strength calibration (--with-calibration).
+# mingw-w64 cross-compilers and Wine (64-bit and, from the i386 architecture,
+# 32-bit) (--with-windows); the packaging tools and their checkers: dpkg-dev,
+# lintian, man, unzip (--with-packages); XBoard with polyglot under Xvfb and
+# the tools to drive it and take screenshots (--with-xboard); clang with
+# libFuzzer, Python and Stockfish for the fuzzers (--with-fuzz); Stockfish
+# alone for the speed scripts (--with-stockfish); Stockfish and Debian's
+# matplotlib for the strength calibration (--with-calibration).
 set -euo pipefail
 
 with_tests=0
 with_windows=0
+with_packages=0
+with_xboard=0
 with_fuzz=0
 with_stockfish=0
 with_calibration=0
@@ -17,6 +21,8 @@ for argument in "$@"; do
   case $argument in
     --with-tests) with_tests=1 ;;
     --with-windows) with_windows=1 ;;
+    --with-packages) with_packages=1 ;;
+    --with-xboard) with_xboard=1 ;;
     --with-fuzz) with_fuzz=1 ;;
     --with-stockfish) with_stockfish=1 ;;
     --with-calibration) with_stockfish=1 with_calibration=1 ;;
@@ -40,8 +46,23 @@ if [ $with_windows = 1 ]; then
     missing+=(wine32:i386)
     need_i386=1
   fi
+fi
+if [ $with_packages = 1 ]; then
   command -v unzip >/dev/null 2>&1 || missing+=(unzip)
   command -v dpkg-shlibdeps >/dev/null 2>&1 || missing+=(dpkg-dev)
+  command -v lintian >/dev/null 2>&1 || missing+=(lintian)
+  command -v man >/dev/null 2>&1 || missing+=(man-db)
+fi
+# XBoard from Debian (with the engine it starts by default), polyglot, which
+# it runs UCI engines through, an X server without a screen, and the tools
+# that press its keys and photograph it.
+if [ $with_xboard = 1 ]; then
+  [ -x /usr/games/xboard ] || missing+=(xboard)
+  [ -x /usr/games/polyglot ] || missing+=(polyglot)
+  command -v Xvfb >/dev/null 2>&1 || missing+=(xvfb)
+  command -v xdotool >/dev/null 2>&1 || missing+=(xdotool)
+  command -v import >/dev/null 2>&1 || missing+=(imagemagick)
+  command -v man >/dev/null 2>&1 || missing+=(man-db)
 fi
 # The fuzzers: clang with libFuzzer, Python for the stream fuzzer and
 # Stockfish as its legality oracle.

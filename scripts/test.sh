@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/ensure-tools.sh --with-tests --with-windows --with-fuzz
+./scripts/ensure-tools.sh --with-tests --with-windows --with-packages --with-fuzz
 jobs=$(nproc)
 
 echo "== Release build and tests"
@@ -14,7 +14,7 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DOSTREL_TESTS=ON -DOSTRE
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 
-echo "== Packages (Debian package, Windows zip) and their contents"
+echo "== Packages (Debian package, checked with lintian; Windows zip) and their contents"
 ./scripts/package.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"

@@ -32,9 +32,6 @@ constexpr int IDLE_WAIT_MS = 100;          // longest wait for input in the main
 constexpr int FINISHED_SEARCH_WAIT_MS = 10;  // pause between checks once the iterations are done
 // Once a search has run this long, the root says which move it is on.
 constexpr std::int64_t CURRMOVE_AFTER_MS = 1000;
-// The range of the developers' "perft" command.
-constexpr int PERFT_MIN_DEPTH = 1;
-constexpr int PERFT_MAX_DEPTH = 10;
 
 }  // namespace
 

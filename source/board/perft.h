@@ -8,6 +8,10 @@
 #include <functional>
 #include <string>
 
+// The depths "perft N" accepts.
+inline constexpr int PERFT_MIN_DEPTH = 1;
+inline constexpr int PERFT_MAX_DEPTH = 10;
+
 // Number of legal move sequences of the given length from the position.
 std::uint64_t perft(Board& board, int depth);
 
