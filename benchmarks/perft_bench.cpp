@@ -47,7 +47,9 @@ int runReferencePositions() {
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
         const std::size_t semicolon = line.find(';');
-        const std::string fen = line.substr(0, semicolon - 1);
+        // "chess960 " before a FEN: its castling field names rooks.
+        const bool chess960 = line.starts_with("chess960 ");
+        const std::string fen = line.substr(chess960 ? 9 : 0, semicolon - 1 - (chess960 ? 9 : 0));
         std::istringstream fields(line.substr(semicolon));
         std::string tag;
         std::uint64_t count = 0;
@@ -58,7 +60,7 @@ int runReferencePositions() {
             expected = count;
         }
         Board board;
-        board.setFromFen(fen);
+        board.setFromFen(fen, chess960);
         const Timed t = timedPerft(board, depth);
         totalNodes += t.nodes;
         totalSeconds += t.seconds;

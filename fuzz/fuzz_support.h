@@ -43,6 +43,6 @@ inline void requireConsistent(const Board& board, const std::string& what) {
 inline std::set<std::string> legalMoveTexts(Board board) {
     std::set<std::string> texts;
     // Visited with the move made: its mover is the side not to move.
-    forEachLegalMove(board, [&](Move move) { texts.insert(moveToText(move, opponent(board.sideToMove))); });
+    forEachLegalMove(board, [&](Move move) { texts.insert(moveToText(move, opponent(board.sideToMove), board.castling)); });
     return texts;
 }

@@ -1,8 +1,9 @@
-// What "position fen ... moves ..." reaches: the first line read as a FEN, the rest played as move words. A
-// rejected FEN leaves the board exactly as it was (a game line stands behind it, so a touched history would show).
-// An accepted one gives a board whose derived fields equal a rebuild, whose waiting king is safe, and whose
-// generated moves fit the list and are taken back exactly. A word is played exactly when it is a legal move's
-// text; after every move the derived fields equal a rebuild and the mover's king is safe, however long the game.
+// What "position fen ... moves ..." reaches: the first line read as a FEN (in Chess960 mode when it begins with
+// "chess960 "), the rest played as move words. A rejected FEN leaves the board exactly as it was (a game line
+// stands behind it, so a touched history would show). An accepted one gives a board whose derived fields equal a
+// rebuild, whose waiting king is safe, and whose generated moves fit the list and are taken back exactly. A word
+// is played exactly when it is a legal move's text; after every move the derived fields equal a rebuild and the
+// mover's king is safe, however long the game.
 #include "board/error.h"
 #include "fuzz_support.h"
 
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const char* word : {"e2e4", "c7c5", "g1f3"}) playMoveText(board, word);
     const Board before = board;
     try {
-        board.setFromFen(fen);
+        const bool chess960 = fen.starts_with("chess960 ");
+        board.setFromFen(fen.substr(chess960 ? 9 : 0), chess960);
         checkAccepted(board);
     } catch (const EngineError&) {
         requireSame(board, before, "rejected FEN changed the board");

@@ -2,7 +2,8 @@
 """Stream fuzzer: random and mutated command streams through real pipes.
 
 Each stream starts an engine program (scripts/fuzz.sh passes the sanitizer builds and sets their options)
-in a temporary folder and writes commands with pauses: positions with legal, junk and 300-ply move lists,
+in a temporary folder and writes commands with pauses (a quarter of the streams in Chess960, after
+"setoption name UCI_Chess960 value true"): positions with legal, junk and 300-ply move lists,
 "go" in every form with ordinary and extreme values, commands during searches, Hash changes, perft and
 bench, overlong lines, NUL and non-ASCII bytes, then "quit" or the end of the input at a random moment.
 Every "isready" must get "readyok", every "go" exactly one "bestmove" (at most one with "quit"), legal with
@@ -22,7 +23,7 @@ OPTION_VALUES = {"Hash": [1, 2, 4, 8, 16, 32, 0, -1, 4096, 99999999999, "x", ""]
 LONG = 100000  # a time or node value above this may keep a search going for long
 GO_RANGES = dict(depth=(1, 5), nodes=(1, 30000), movetime=(0, 300), mate=(1, 3), wtime=(-100, 8000),
                  btime=(-100, 8000), winc=(0, 100), binc=(0, 100), movestogo=(0, 40))
-# Sound positions both programs read as Stockfish does, one a line.
+# Sound positions both programs read as Stockfish does, one a line ("chess960 " before those of Chess960 streams).
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "stream_positions.txt")) as listed:
     FENS = [line.strip() for line in listed if line.strip() and not line.startswith("#")]
 MOVE_LINE = re.compile(r"^([a-h][1-8][a-h][1-8][nbrq]?): ")
@@ -37,8 +38,10 @@ class Oracle:
 
     @functools.lru_cache(maxsize=None)
     def legal(self, fen, *moves):
+        chess960, fen = fen.startswith("chess960 "), fen.removeprefix("chess960 ")
         head = "position startpos" if fen == "startpos" else "position fen " + fen
-        self.process.stdin.write("%s moves %s\ngo perft 1\n" % (head, " ".join(moves)))
+        self.process.stdin.write("setoption name UCI_Chess960 value %s\n%s moves %s\ngo perft 1\n"
+                                 % (str(chess960).lower(), head, " ".join(moves)))
         self.process.stdin.flush()
         found = set()
         for line in self.process.stdout:
@@ -63,7 +66,12 @@ class Stream:
     def __init__(self, rng, oracle):
         self.rng, self.oracle = rng, oracle
         self.actions, self.searched = [], []
-        self.position, self.needs_stop, self.tail = ("startpos", []), False, b""
+        # A position is the oracle's: a FEN or "startpos", "chess960 " before it in a Chess960 stream, and moves.
+        self.chess960 = rng.random() < 0.25
+        self.start = ("chess960 startpos" if self.chess960 else "startpos", [])
+        self.position, self.needs_stop, self.tail = self.start, False, b""
+        if self.chess960:
+            self.add("setoption name UCI_Chess960 value true")
         self.ending = rng.choices(["close", "quit", "midline"], [70, 20, 10])[0]
         for _ in range(rng.randint(3, 30)):
             self.add(*self.command(), pause=rng.choice([0, 0, 0, 0.01, 0.05, 0.2]))
@@ -95,7 +103,7 @@ class Stream:
         kinds = [(20, self.position_line), (7, lambda: (self.mutate(self.position_line()[0]), None, True)),
                  (23, self.go_line), (10, lambda: (rng.choice(["stop", "ponderhit", "isready"]), None, True)),
                  (7, lambda: (rng.choice(["uci", "debug on", "debug off", "printboard", "eval", "ucinewgame"]),
-                              ("startpos", []), True)),
+                              self.start, True)),
                  (7, self.setoption_line),
                  (6, lambda: (rng.choice(["perft 1", "perft 2", "perft 3", "perft 9", "bench 1", "bench 20"]), None, True)),
                  (10, lambda: (self.garbage(), None, True)), (10, lambda: (self.mutate(self.go_line()[0]), None, True))]
@@ -110,7 +118,9 @@ class Stream:
         return self.rng.choice(EXTREMES) if self.rng.random() < 0.25 else self.rng.randint(low, high)
 
     def position_line(self):
-        rng, fen = self.rng, self.rng.choice(FENS)
+        rng = self.rng
+        fen = rng.choice([f for f in FENS if self.chess960 or not f.startswith("chess960 ")])
+        fen = ("chess960 " if self.chess960 else "") + fen.removeprefix("chess960 ")
         plies = rng.choice([0, 0, 1, 2, 5, 10, 30]) if rng.random() < 0.95 else rng.randint(150, 300)
         moves, words = [], []
         for _ in range(plies):
@@ -122,7 +132,7 @@ class Stream:
                 break
             moves.append(rng.choice(legal))
             words.append(moves[-1])
-        line = "position startpos" if fen == "startpos" else "position fen " + fen
+        line = "position startpos" if fen.endswith("startpos") else "position fen " + fen.removeprefix("chess960 ")
         return line + (" moves " + " ".join(words) if words else ""), (fen, moves), True
 
     def mutate(self, text):

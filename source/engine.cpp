@@ -100,7 +100,7 @@ void Engine::executeCommand(const Command& command) {
         debugMode = command.code == CMD_DEBUG_ON;
         break;
     case CMD_UCINEWGAME:
-        board.setFromFen(START_FEN);
+        board.setFromFen(START_FEN, options.enabled(OptionId::CHESS960));
         break;
     case CMD_POSITION:
         setupPosition(line);
@@ -182,6 +182,7 @@ void Engine::applyOption(OptionId id) {
     case OptionId::LIMIT_STRENGTH:  // read by the next search
     case OptionId::ELO:             // read by the next search
     case OptionId::MOVE_OVERHEAD:   // read by the next time budget
+    case OptionId::CHESS960:        // read by the next "position" or "ucinewgame"
     case OptionId::COUNT:
         break;
     }
@@ -214,7 +215,7 @@ void Engine::setupPosition(const std::string& line) {
     }
     // A rejected FEN throws before the board is touched, so the previous
     // position stays whole and searchable.
-    board.setFromFen(fen);
+    board.setFromFen(fen, options.enabled(OptionId::CHESS960));
     if (const std::size_t at = line.find("moves"); at != std::string::npos) {
         const std::vector<std::string> words = splitWords(line.substr(at));
         for (std::size_t i = 1; i < words.size(); ++i) playMoveText(board, words[i]);
@@ -363,7 +364,7 @@ void Engine::restrictRootMoves(const std::vector<std::string>& words) {
     if (words.empty()) return;
     // Words that are not legal moves here are skipped, as on the "position" line.
     forEachLegalMove(board, [&](Move move) {
-        const std::string text = moveToText(move, opponent(board.sideToMove));
+        const std::string text = moveToText(move, opponent(board.sideToMove), board.castling);
         if (std::find(words.begin(), words.end(), text) != words.end()) threads.main().root.allow(move);
     });
     if (!threads.main().root.restricted())
@@ -429,7 +430,8 @@ bool Engine::checkInputAndClock(bool betweenIterations) {
 void Engine::reportIteration(int depth, int score) {
     const SearchWorker& main = threads.main();
     SearchInfo info{.depth = depth, .selDepth = main.selDepth, .score = score,
-                    .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(), .hashfull = ttHashfull()};
+                    .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(), .hashfull = ttHashfull(),
+                    .castling = &board.castling};
     // With several lines wanted, the iteration ends with each of them; a
     // drawn or finished root has none and ends as with one.
     const RootMoves& root = main.root;
@@ -468,8 +470,8 @@ void Engine::reportKingCapture(const Board& position, Move move) {
 void Engine::reportCurrentMove(int depth, Move move, Colour mover, int number) {
     // Short searches (fast games, tests) say nothing more than before.
     if (elapsedMs() < CURRMOVE_AFTER_MS) return;
-    uci.SendMsg("info depth " + std::to_string(depth) + " currmove " + moveToText(move, mover) + " currmovenumber " +
-                std::to_string(number));
+    uci.SendMsg("info depth " + std::to_string(depth) + " currmove " + moveToText(move, mover, board.castling) +
+                " currmovenumber " + std::to_string(number));
 }
 
 // ---------------------------------------------------------------------------

@@ -41,6 +41,10 @@ constexpr OptionSpec options[] = {
     {OptionId::ELO, "UCI_Elo", OptionType::SPIN, ELO_DEFAULT, ELO_MIN, ELO_MAX, "",
      "The rating played at when UCI_LimitStrength is on, on the scale of Stockfish 15.1's UCI_Elo (calibrated "
      "at 10+0.1): a search that sees less, and a move drawn among the best few by their scores."},
+    {OptionId::CHESS960, "UCI_Chess960", OptionType::CHECK, 0, 0, 0, "",
+     "Plays Chess960 (Fischer random chess): the next \"position\" reads the FEN's castling field in the "
+     "Chess960 forms (rook files, or KQkq for the outermost rooks), and castling is written and read as the "
+     "king taking its own rook (\"e1h1\")."},
 };
 // clang-format on
 static_assert(std::size(options) == OPTION_COUNT, "one declaration per option");

@@ -11,7 +11,7 @@ enum class OptionType { SPIN, CHECK, BUTTON };
 
 // One per option, in the order of the table.
 enum class OptionId {
-    HASH, THREADS, CLEAR_HASH, PONDER, MULTI_PV, MOVE_OVERHEAD, LIMIT_STRENGTH, ELO, COUNT
+    HASH, THREADS, CLEAR_HASH, PONDER, MULTI_PV, MOVE_OVERHEAD, LIMIT_STRENGTH, ELO, CHESS960, COUNT
 };
 inline constexpr int OPTION_COUNT = int(OptionId::COUNT);
 

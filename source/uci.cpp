@@ -57,7 +57,7 @@ std::string searchInfoLine(const SearchInfo& info) {
         Colour mover = info.mover;
         for (int i = 0; i < info.lineLength; ++i) {
             line += ' ';
-            line += moveToText(info.line[i], mover);
+            line += moveToText(info.line[i], mover, *info.castling);
             mover = opponent(mover);
         }
     }
@@ -174,7 +174,7 @@ void UCI::SendMsg(const std::string& message) {
 
 void UCI::SendBestMove(Move best, const Board& board, Move ponder) {
     std::string line = "bestmove " + (sameMove(best, NO_MOVE) ? std::string("0000") : moveToText(best, board));
-    if (!sameMove(ponder, NO_MOVE)) line += " ponder " + moveToText(ponder, opponent(board.sideToMove));
+    if (!sameMove(ponder, NO_MOVE)) line += " ponder " + moveToText(ponder, opponent(board.sideToMove), board.castling);
     SendMsg(line);
 }
 

@@ -15,6 +15,7 @@ inline std::string boardDifference(const Board& a, const Board& b) {
     if (!same(a.squareKind, b.squareKind)) return "squareKind";
     if (!same(a.material, b.material) || !same(a.nonPawnMaterial, b.nonPawnMaterial)) return "material";
     if (!same(a.pieceCount, b.pieceCount)) return "pieceCount";
+    if (!(a.castling == b.castling)) return "castling";
     if (a.ply != b.ply) return "ply";
     for (int i = 0; i <= a.ply; ++i) {
         const HistoryEntry &x = a.history[i], &y = b.history[i];

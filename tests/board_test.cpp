@@ -8,6 +8,7 @@
 #include "unit_cases.h"
 
 #include <climits>
+#include <random>
 #include <set>
 
 namespace {
@@ -30,7 +31,7 @@ DATA_TEST(BoardAndMoves, RejectedFen, "fen_rejected.txt", IsRefusedAndTheGameLin
     Board board = fromFen("startpos", "e2e4 c7c5 g1f3");
     const Board before = board;
     try {
-        board.setFromFen(fields[0]);
+        setFen(board, fields[0]);
         ADD_FAILURE() << "accepted, though " << fields.back();
     } catch (const EngineError& error) {
         EXPECT_STREQ(error.what(), "FEN PARSING FAILED");
@@ -56,10 +57,10 @@ DATA_TEST(BoardAndMoves, GameLine, "game_lines.txt", ReachesThePositionExpected)
         }
     }
     const HistoryEntry& now = board.current();
-    std::string rights;
+    std::string rights, rooks;
     for (int right = 0; right < 4; ++right)
-        if (now.ooStatus >> right & 1) rights += "KQkq"[right];
-    const std::map<std::string, std::string> found = {{"rights", rights.empty() ? "-" : rights},
+        if (now.ooStatus >> right & 1) rights += "KQkq"[right], rooks += squareName[board.castling.rights[right].rookFrom];
+    const std::map<std::string, std::string> found = {{"rights", rights.empty() ? "-" : rights}, {"rooks", rooks},
         {"ep", now.epSquare == NO_SQUARE ? "-" : squareName[now.epSquare]}, {"rule50", std::to_string(now.rule50)},
         {"ply", std::to_string(board.ply)}, {"side", board.sideToMove == BLACK ? "b" : "w"},
         {"key", std::to_string(board.hashKey())}};
@@ -90,40 +91,62 @@ DATA_TEST(BoardAndMoves, Moves, "moves.txt", GeneratedInOrderPrintedAndCounted) 
     if (fields.size() > 3) { EXPECT_EQ(counts, fields[3]) << "generated and legal moves"; }
 }
 
+// Every generated move, legal or not, made and taken back: the board equals a rebuild after it and itself after
+// taking it back; the same for a pass. The capture list is the full list's captures, perft 1 its legal moves.
+void checkEveryMoveTakenBack(Board& board, std::set<std::uint32_t>& kindsMade) {
+    const Board before = board;
+    board.makeNullMove();
+    ASSERT_EQ(incrementalDifference(board), "") << "after a pass";
+    board.unmakeNullMove();
+    ASSERT_EQ(boardDifference(board, before), "") << "after taking back a pass";
+    Move captures[MAX_MOVES];
+    int captureCount = 0;
+    board.generateCaptures(captures, captureCount);
+    std::vector<Move> expectedCaptures;
+    std::uint64_t legal = 0;
+    for (Move move : generatedMoves(board)) {
+        const std::uint32_t kind = moveKind(move);
+        if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN || kind == MOVE_PROMO_CAPTURE_QUEEN)
+            expectedCaptures.push_back(move);
+        board.makeMove(move);
+        ASSERT_EQ(incrementalDifference(board), "") << "after " << moveToText(move, before);
+        board.unmakeMove(move);
+        ASSERT_EQ(boardDifference(board, before), "") << "after taking back " << moveToText(move, before);
+        if (!makeMoveIfLegal(board, move)) continue;
+        ++legal;
+        kindsMade.insert(kind);
+        board.unmakeMove(move);
+    }
+    ASSERT_EQ(std::vector<Move>(captures, captures + captureCount), expectedCaptures) << "capture list";
+    ASSERT_EQ(perft(board, 1), legal) << "perft counts the last ply without making the moves";
+}
+
 TEST(BoardAndMoves, EveryMoveMadeAndTakenBackRestoresTheBoard) {
     std::set<std::uint32_t> kindsMade;
-    const int positions = walkPerftPositions(2, [&](Board& board) {
-        const Board before = board;
-        board.makeNullMove();
-        ASSERT_EQ(incrementalDifference(board), "") << "after a pass";
-        board.unmakeNullMove();
-        ASSERT_EQ(boardDifference(board, before), "") << "after taking back a pass";
-        Move captures[MAX_MOVES];
-        int captureCount = 0;
-        board.generateCaptures(captures, captureCount);
-        std::vector<Move> expectedCaptures;
-        std::uint64_t legal = 0;
-        for (Move move : generatedMoves(board)) {
-            const std::uint32_t kind = moveKind(move);
-            if (kind == MOVE_CAPTURE || kind == MOVE_EN_PASSANT || kind == MOVE_PROMO_QUEEN || kind == MOVE_PROMO_CAPTURE_QUEEN)
-                expectedCaptures.push_back(move);
-            // Legal or not, every generated move must round-trip.
-            board.makeMove(move);
-            ASSERT_EQ(incrementalDifference(board), "") << "after " << moveToText(move, before);
-            board.unmakeMove(move);
-            ASSERT_EQ(boardDifference(board, before), "") << "after taking back " << moveToText(move, before);
-            if (!makeMoveIfLegal(board, move)) continue;
-            ++legal;
-            kindsMade.insert(kind);
-            board.unmakeMove(move);
-        }
-        // The captures, en-passant captures and queen promotions of the full list, in its order.
-        ASSERT_EQ(std::vector<Move>(captures, captures + captureCount), expectedCaptures) << "capture list";
-        ASSERT_EQ(perft(board, 1), legal) << "perft counts the last ply without making the moves";
-    });
+    const int positions = walkPerftPositions(2, [&](Board& board) { checkEveryMoveTakenBack(board, kindsMade); });
     EXPECT_GT(positions, 2000);
     for (std::uint32_t kind : {MOVE_CASTLE_SHORT, MOVE_CASTLE_LONG, MOVE_EN_PASSANT, MOVE_PROMO_KNIGHT, MOVE_PROMO_CAPTURE_QUEEN})
         EXPECT_EQ(kindsMade.count(kind), 1u) << "the walk made no move of kind " << kind;
+}
+
+// Random games from the Chess960 positions of perft.epd, castling whenever a coin says so, every move of every
+// position on the way made and taken back.
+TEST(BoardAndMoves, RandomChess960GamesMakeAndTakeBackEveryMove) {
+    std::mt19937 random(960);
+    std::set<std::uint32_t> kindsMade;
+    for (const DataLine& line : readDataLines("perft.epd")) {
+        for (int game = 0; game < 8 && line.text.starts_with("chess960 ") && !HasFailure(); ++game) {
+            Board board = fromFen(line.text.substr(0, line.text.find(';')));
+            for (int ply = 0; ply < 100 && !HasFailure(); ++ply) {
+                checkEveryMoveTakenBack(board, kindsMade);
+                std::vector<Move> legal;
+                if (forEachLegalMove(board, [&](Move move) { legal.push_back(move); }); legal.empty()) break;
+                const auto castling = std::find_if(legal.begin(), legal.end(), isCastling);
+                board.makeMove(castling != legal.end() && random() % 2 ? *castling : legal[random() % legal.size()]);
+            }
+        }
+    }
+    EXPECT_EQ(kindsMade.count(MOVE_CASTLE_SHORT) + kindsMade.count(MOVE_CASTLE_LONG), 2u);
 }
 
 TEST(BoardAndMoves, MoveListBoundFollowsFromTheMen) {

@@ -6,6 +6,7 @@
 #include "board/error.h"
 #include "board/gamemoves.h"
 #include "options.h"
+#include "uci.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -194,8 +195,9 @@ private:
         for (std::size_t end; (end = unsent_.find('\n')) != std::string::npos; unsent_.erase(0, end + 1)) {
             std::string line = unsent_.substr(0, end);
             if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.starts_with("setoption name UCI_Chess960 value ")) chess960_ = line.ends_with(" true");
             if (line.starts_with("position")) setPosition(line);
-            if (line == "ucinewgame") position_ = Board();
+            if (line == "ucinewgame") setPosition("position startpos");
             if (line.starts_with("go")) searches_.push_back({position_, allowedMoves(line)});
             if (const OptionRequest r = readSetOption(line); r.option && r.option->id == OptionId::MULTI_PV && r.error.empty())
                 linesWanted_ = r.value;
@@ -206,7 +208,8 @@ private:
     void setPosition(const std::string& line) {
         Board board;
         try {
-            if (line.starts_with("position fen")) board.setFromFen(line.size() > 13 ? line.substr(13) : "");
+            const bool fen = line.starts_with("position fen");
+            board.setFromFen(fen ? line.substr(std::min<std::size_t>(line.size(), 13)) : START_FEN, chess960_);
         } catch (const EngineError&) {
             return;  // refused: the previous position stays
         }
@@ -422,7 +425,7 @@ private:
     const int timeoutMs_;
     const std::set<std::string> before_;
     int pid_ = -1, toChild_ = -1, fromChild_ = -1;
-    bool exited_ = false, failed_ = false;
+    bool exited_ = false, failed_ = false, chess960_ = false;
     std::string pending_, unsent_, where_;
     std::vector<std::string> lines_, pv_, log_;  // pv_: the last variation of the search under way
     Board position_;

@@ -22,6 +22,7 @@ INSTANTIATE_TRANSCRIPTS(Robustness, ThroughPipes, "robustness.txt");
 INSTANTIATE_TRANSCRIPTS(Analysis, ThroughPipes, "analysis.txt");
 INSTANTIATE_TRANSCRIPTS(Threads, ThroughPipes, "threads.txt");
 INSTANTIATE_TRANSCRIPTS(Strength, ThroughPipes, "strength.txt");
+INSTANTIATE_TRANSCRIPTS(Chess960, ThroughPipes, "chess960.txt");
 
 // The "uci" reply is the table's announcements in its order, and "setoption" understands each option at its
 // extremes, with its name in any case, and refuses it past them, with a value of the wrong kind or without one, in
@@ -93,6 +94,10 @@ TEST(Protocol, ScoresInMovesAndThePvLast) {
                     .hashfull = 0, .mover = BLACK, .line = line, .lineLength = 3};
     EXPECT_EQ(searchInfoLine(info), "info depth 3 seldepth 9 multipv 2 score mate 3 nodes 5000000000 nps 5000000000000 "
                                     "hashfull 0 time 0 pv e8g8 e1c1 e7e8");
+    // In Chess960 the king takes its own rook: kings on b1 and b8, short rooks on c1 and c8, long ones on a1 and a8.
+    const CastlingRules chess960 = castlingRules({1, 57}, {2, 0, 58, 56}, true);
+    info.castling = &chess960;
+    EXPECT_TRUE(searchInfoLine(info).ends_with(" pv b8c8 b1a1 e7e8"));
     info = {.depth = 3, .selDepth = 4, .score = -12, .elapsedMs = 3, .nodes = 5000000000ULL};
     EXPECT_EQ(searchInfoLine(info), "info depth 3 seldepth 4 score cp -12 nodes 5000000000 nps 1666666666666 time 3");
 }

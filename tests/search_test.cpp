@@ -33,7 +33,7 @@ struct TestHost final : SearchHost {
         return ++inputPolls, board->nodeCount >= stopAtNodes;
     }
     bool deadlinePassed() override { return ++deadlineChecks, board->nodeCount >= stopAtNodes; }
-    void reportBestLine(const SearchInfo& info) override { firstMoves.push_back(moveToText(info.line[0], info.mover)); }
+    void reportBestLine(const SearchInfo& info) override { firstMoves.push_back(moveToText(info.line[0], info.mover, *info.castling)); }
     void reportRootDraw(const char* text) override { draws.emplace_back(text); }
 };
 
@@ -167,8 +167,8 @@ DATA_TEST_F(Search, Search, Node, "search_nodes.txt", CallAndWhatFollows) {
         left["draws"] = std::to_string(host.draws.size()) + (host.draws.empty() ? "" : " " + host.draws.back());
         std::replace(left["draws"].begin(), left["draws"].end(), ' ', '_');
         for (int i = 0; i < pv.length; ++i)
-            left["line"] += (i ? "," : "") + moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2));
-        left["ponder"] = moveToText(pv.ponder, opponent(board.sideToMove));
+            left["line"] += (i ? "," : "") + moveToText(pv.moves[i], Colour((board.sideToMove + i) % 2), board.castling);
+        left["ponder"] = moveToText(pv.ponder, opponent(board.sideToMove), board.castling);
         EXPECT_EQ(boardDifference(board, before), "") << "after the call";
         if (const TTEntry entry = ttProbe(board.hashKey()); ttMatches(entry, board.hashKey())) {
             left["bound"] = entry.bound == BOUND_EXACT ? "exact" : entry.bound == BOUND_LOWER ? "lower" : "upper";

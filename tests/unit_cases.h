@@ -32,12 +32,17 @@ inline Move findMove(const Board& board, const std::string& text) {
     return NO_MOVE;
 }
 
+// A FEN as the data files write it: "chess960 " before it reads it with Chess960 castling.
+inline void setFen(Board& board, const std::string& fen) {
+    board.setFromFen(fen.substr(fen.starts_with("chess960 ") ? 9 : 0), fen.starts_with("chess960 "));
+}
+
 // The position of a FEN or "startpos" after the given moves. A bare placement gives a board no FEN would give:
 // White to move, nothing checked, so a king may be missing, doubled, or in check with the other side to move.
 inline Board fromFen(const std::string& fen, const std::string& moves = "") {
     Board board;
     if (fen.find(' ') != std::string::npos) {
-        board.setFromFen(fen);
+        setFen(board, fen);
     } else if (fen != "startpos") {
         for (Bitboard& set : board.bitboards) set = 0;
         EXPECT_TRUE(board.parsePlacement(fen));

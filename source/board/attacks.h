@@ -22,8 +22,6 @@ extern Bitboard fileAttacks[8][64];     // [rank][index as the file multiplicati
 extern std::uint8_t manhattanDistance[64][64];
 extern std::uint8_t kingDistance[64][64];
 
-inline constexpr Bitboard castleShortPath[2] = {0x60ULL, 0x6000000000000000ULL};
-inline constexpr Bitboard castleLongPath[2] = {0x0EULL, 0x0E00000000000000ULL};
 inline constexpr Bitboard promotionRank[2] = {0xFF00000000000000ULL, 0xFFULL};
 
 // Builders, in the order the start-up code must call them (file attacks are

@@ -31,6 +31,7 @@ Board::Board() {
 
     history[0].ooStatus = 15;
     history[0].epSquare = NO_SQUARE;
+    castling = standardCastling;
     sideToMove = WHITE;
     bitboards[BB_OCCUPIED] = bitboards[BB_WHITE] | bitboards[BB_WHITE + BLACK];
     bitboards[BB_EMPTY] = ~bitboards[BB_OCCUPIED];

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "board/attacks.h"
+#include "board/castling.h"
 #include "board/types.h"
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct Board {
     std::uint32_t material[2];        // pawns..queens, kings not counted
     std::uint32_t nonPawnMaterial[2];
     std::uint32_t pieceCount[2][5];
+    CastlingRules castling;           // which king and rooks castle, fixed when the position is set up
     HistoryEntry history[HISTORY_SIZE];
     int ply;                          // index of the entry describing the current position
     // Moves made on this board since the search driver last reset it (null
@@ -45,8 +47,10 @@ struct Board {
     void rebuild();
 
     // Throws EngineError("FEN PARSING FAILED") and leaves *this untouched when
-    // the text is not a position the engine can search safely.
-    void setFromFen(std::string text);
+    // the text is not a position the engine can search safely. In Chess960
+    // the castling field may name the rooks, and rights it cannot give are
+    // refused; in standard chess they are dropped.
+    void setFromFen(std::string text, bool chess960 = false);
     bool parsePlacement(const std::string& text);
     // The diagnostic picture on standard output. The board knows nothing of
     // the evaluation; callers that want its pawn-shield analysis inside the
@@ -73,15 +77,18 @@ struct Board {
     void updateCastlingRights(Move move);
 };
 
-// Coordinate text for the GUI ("e2e4", "e7e8q", "e1g1"); empty for NO_MOVE.
-// The board supplies the side that castles.
+// Coordinate text for the GUI ("e2e4", "e7e8q", "e1g1", or in Chess960
+// "e1h1"); empty for NO_MOVE. The board supplies the side that castles and
+// its castling rules.
 std::string moveToText(Move move, const Board& board);
 // The same for a move the given side makes, whoever is to move on a board:
-// the moves of a line, or a reply.
-std::string moveToText(Move move, Colour mover);
-// Whether the king's destination, the square it crosses and its start square
-// are all free of attack, tested in that order; castling out of or through
-// check is refused here.
+// the moves of a line, or a reply. The rules are those of the game's
+// position, which every later position of the game shares.
+std::string moveToText(Move move, Colour mover, const CastlingRules& castling);
+// Whether the king's start square, the squares it crosses and its destination
+// are all free of attack; castling out of or through check is refused here.
+// (Into check is refused after the move is made, like any other move: in
+// Chess960 the rook may have been what shielded the king's destination.)
 bool castlingPathSafe(const Board& board, Move move, Colour colour);
 // Makes a pseudo-legal move only when it is legal: a castling move needs a
 // safe path, and no move may leave the mover's king attacked. Returns whether

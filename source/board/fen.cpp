@@ -2,7 +2,8 @@
 // that the search could not handle safely are refused (missing or extra
 // kings, a king that can be taken, impossible pawns, more men or promoted
 // pieces than a game can give a side), and castling rights
-// or an en-passant square that the position contradicts are dropped.
+// or an en-passant square that the position contradicts are dropped (in
+// Chess960, contradicted castling rights are refused).
 #include "board/board.h"
 #include "board/error.h"
 #include "board/limits.h"
@@ -69,19 +70,37 @@ private:
     }
 };
 
-// Castling right bit, king start square and rook start square.
-struct CastlingRequirement {
-    std::uint8_t right;
-    Colour colour;
-    Square king;
-    Square rook;
-};
-constexpr CastlingRequirement castlingRequirements[4] = {
-    {CASTLE_WHITE_SHORT, WHITE, 4, 7},
-    {CASTLE_WHITE_LONG, WHITE, 4, 0},
-    {CASTLE_BLACK_SHORT, BLACK, 60, 63},
-    {CASTLE_BLACK_LONG, BLACK, 60, 56},
-};
+// Chess960 castling rights. Each letter names a rook of its side (upper case
+// White) on the king's rank: by its file (Shredder-FEN "HAha"), or as the
+// outermost rook on that side of the king (X-FEN "KQkq", which leaves file
+// letters for inner rooks). A rook right of the king castles short, left of
+// it long. A letter naming no such rook, or a second rook for a right already
+// named, refuses the FEN; so does any other character.
+CastlingRules chess960Castling(const Board& board, const std::string& word, std::uint8_t& rights) {
+    Square kings[2] = {STANDARD_KINGS[WHITE], STANDARD_KINGS[BLACK]};
+    Square rooks[4] = {STANDARD_ROOKS[0], STANDARD_ROOKS[1], STANDARD_ROOKS[2], STANDARD_ROOKS[3]};
+    rights = 0;
+    for (const char c : word == "-" ? std::string() : word) {
+        const Colour colour = c >= 'A' && c <= 'Z' ? WHITE : BLACK;
+        const char letter = char(c | 0x20);
+        const Square king = board.kingSquare(colour);
+        const Bitboard homeRank = Bitboard{0xFF} << (colour == WHITE ? 0 : 56);
+        // Rooks that may castle: on the king's rank, which must be its side's first.
+        const Bitboard homeRooks = (squareBit(king) & homeRank) ? board.pieces(colour, ROOK) & homeRank : 0;
+        const Bitboard right = homeRooks & ~((squareBit(king) << 1) - 1), left = homeRooks & (squareBit(king) - 1);
+        Bitboard rook = 0;
+        if (letter == 'k' && right) rook = squareBit(63 - std::countl_zero(right));
+        else if (letter == 'q' && left) rook = squareBit(lowestSquare(left));
+        else if (letter >= 'a' && letter <= 'h') rook = homeRooks & (FILE_A_SET << (letter - 'a'));
+        if (!rook) throw EngineError(FEN_FAILED);
+        const int index = (rook & left ? 1 : 0) + 2 * colour;
+        if ((rights >> index & 1) && rooks[index] != lowestSquare(rook)) throw EngineError(FEN_FAILED);
+        rights |= std::uint8_t(1u << index);
+        rooks[index] = lowestSquare(rook);
+        kings[colour] = king;
+    }
+    return castlingRules(kings, rooks, true);
+}
 
 // Whether a double push of the side that just moved can have produced this
 // en-passant square: right rank, the pushed pawn in front of it, and both
@@ -140,7 +159,7 @@ bool Board::parsePlacement(const std::string& text) {
     return true;
 }
 
-void Board::setFromFen(std::string text) {
+void Board::setFromFen(std::string text, bool chess960) {
     // Everything is built on a copy and only assigned once the position has
     // passed every test, so a rejected FEN leaves this board as it was. The
     // copy keeps the old history above entry 0, which later moves overwrite.
@@ -156,13 +175,13 @@ void Board::setFromFen(std::string text) {
     const std::size_t zero = text.find('\0');
     if (zero != std::string::npos) text.resize(zero);
     FenScanner scanner(text);
-    std::string placement, castling, ep;
+    std::string placement, castlingWord, ep;
     char side = 0;
     std::uint32_t halfMoveClock = 0, fullMoveNumber = 0;
-    if (!scanner.word(placement) || !scanner.character(side) || !scanner.word(castling) || !scanner.word(ep) ||
+    if (!scanner.word(placement) || !scanner.character(side) || !scanner.word(castlingWord) || !scanner.word(ep) ||
         !scanner.number(halfMoveClock) || !scanner.number(fullMoveNumber))
         throw EngineError(FEN_FAILED);
-    if (placement.size() > FEN_PLACEMENT_MAX || castling.size() > FEN_CASTLING_MAX || ep.size() > FEN_EP_MAX)
+    if (placement.size() > FEN_PLACEMENT_MAX || castlingWord.size() > FEN_CASTLING_MAX || ep.size() > FEN_EP_MAX)
         throw EngineError(FEN_FAILED);
 
     // Step 3: pieces.
@@ -173,11 +192,12 @@ void Board::setFromFen(std::string text) {
     else if (side == 'b') parsed.sideToMove = BLACK;
     else throw EngineError(FEN_FAILED);
 
-    // Step 5: castling rights, any order, repeats allowed.
+    // Step 5: castling rights, any order, repeats allowed. Chess960 letters
+    // are read in step 10, once the kings are known.
     HistoryEntry& root = parsed.history[0];
     root.ooStatus = 0;
-    if (castling != "-") {
-        for (const char c : castling) {
+    if (castlingWord != "-" && !chess960) {
+        for (const char c : castlingWord) {
             switch (c) {
             case 'K': root.ooStatus |= CASTLE_WHITE_SHORT; break;
             case 'Q': root.ooStatus |= CASTLE_WHITE_LONG; break;
@@ -232,12 +252,21 @@ void Board::setFromFen(std::string text) {
         throw EngineError(FEN_FAILED);
     if (!reachableMen(parsed, WHITE) || !reachableMen(parsed, BLACK)) throw EngineError(FEN_FAILED);
 
-    // Step 10: rights whose king or rook is not at home could only produce
-    // castling moves that carry pieces which are not there; drop them.
-    for (const auto& need : castlingRequirements) {
-        if (!(parsed.pieces(need.colour, KING) & squareBit(need.king)) ||
-            !(parsed.pieces(need.colour, ROOK) & squareBit(need.rook)))
-            root.ooStatus &= std::uint8_t(~need.right);
+    // Step 10: in standard chess, rights whose king or rook is not at home
+    // could only produce castling moves that carry pieces which are not
+    // there; they are dropped. Chess960 rights name their rooks, and a right
+    // the position cannot give is an error.
+    if (chess960) {
+        parsed.castling = chess960Castling(parsed, castlingWord, root.ooStatus);
+    } else {
+        parsed.castling = standardCastling;
+        for (int index = 0; index < 4; ++index) {
+            const CastlingRight& right = standardCastling.rights[index];
+            const Colour colour = Colour(index / 2);
+            if (!(parsed.pieces(colour, KING) & squareBit(right.kingFrom)) ||
+                !(parsed.pieces(colour, ROOK) & squareBit(right.rookFrom)))
+                root.ooStatus &= std::uint8_t(~(1u << index));
+        }
     }
 
     // Step 11: an en-passant square no double push can have left is dropped,

@@ -3,8 +3,6 @@
 // entry below still holds the rights, en-passant square, countdown and hash.
 #include "board/board.h"
 
-#include <array>
-
 namespace {
 
 // Flips the given squares in a kind's set, the colour's set, the occupancy
@@ -39,20 +37,16 @@ inline HistoryEntry& pushHistoryEntry(Board& board) {
     return entry;
 }
 
-// The rights that survive a move touching a square: a king leaving, a rook
-// leaving its corner or anything landing on a corner (a capture of the rook)
-// ends the right concerned.
-constexpr std::array<std::uint8_t, 64> rightsKept = [] {
-    std::array<std::uint8_t, 64> kept{};
-    for (auto& rights : kept) rights = CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG | CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG;
-    kept[4] &= std::uint8_t(~(CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG));
-    kept[7] &= std::uint8_t(~CASTLE_WHITE_SHORT);
-    kept[0] &= std::uint8_t(~CASTLE_WHITE_LONG);
-    kept[60] &= std::uint8_t(~(CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG));
-    kept[63] &= std::uint8_t(~CASTLE_BLACK_SHORT);
-    kept[56] &= std::uint8_t(~CASTLE_BLACK_LONG);
-    return kept;
-}();
+// Castling takes both men off and puts both on their new squares; the flips
+// hold that in exclusive-ors, right also when a man stays where it is or the
+// king lands where its rook stood. Its own inverse, so unmake uses it too.
+inline void flipCastlingMen(Board& board, Colour us, const CastlingRight& right) {
+    board.bitboards[KING] ^= right.kingFlip;
+    board.bitboards[ROOK] ^= right.rookFlip;
+    board.bitboards[BB_WHITE + us] ^= right.menFlip;
+    board.bitboards[BB_OCCUPIED] ^= right.menFlip;
+    board.bitboards[BB_EMPTY] ^= right.menFlip;
+}
 
 }  // namespace
 
@@ -63,7 +57,9 @@ void Board::updateCastlingRights(Move move) {
                                       : std::uint8_t(CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG);
         return;
     }
-    rights &= std::uint8_t(rightsKept[moveFrom(move)] & rightsKept[moveTo(move)]);
+    // A king leaving, a rook leaving its start square or anything landing on
+    // it (a capture of the rook) ends the rights concerned.
+    rights &= std::uint8_t(castling.rightsKept[moveFrom(move)] & castling.rightsKept[moveTo(move)]);
 }
 
 void Board::makeMove(Move move) {
@@ -86,15 +82,14 @@ void Board::makeMove(Move move) {
     // Step 5: castling moves king and rook and nothing else; it is not an
     // irreversible move, so the countdown keeps running.
     if (kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
-        const CastleSquares& cs = castleSquares[castleIndex(move, us)];
-        toggle(*this, KING, us, squareBit(cs.kingFrom) | squareBit(cs.kingTo));
-        squareKind[cs.kingFrom] = EMPTY;
-        squareKind[cs.kingTo] = KING;
-        toggle(*this, ROOK, us, squareBit(cs.rookFrom) | squareBit(cs.rookTo));
-        squareKind[cs.rookFrom] = EMPTY;
-        squareKind[cs.rookTo] = ROOK;
-        entry.hashKey ^= zobristPiece[us][KING][cs.kingFrom] ^ zobristPiece[us][KING][cs.kingTo] ^
-                         zobristPiece[us][ROOK][cs.rookFrom] ^ zobristPiece[us][ROOK][cs.rookTo];
+        const CastlingRight& right = castling.rights[castleIndex(move, us)];
+        flipCastlingMen(*this, us, right);
+        squareKind[right.kingFrom] = EMPTY;
+        squareKind[right.rookFrom] = EMPTY;
+        squareKind[right.kingTo] = KING;
+        squareKind[right.rookTo] = ROOK;
+        entry.hashKey ^= zobristPiece[us][KING][right.kingFrom] ^ zobristPiece[us][KING][right.kingTo] ^
+                         zobristPiece[us][ROOK][right.rookFrom] ^ zobristPiece[us][ROOK][right.rookTo];
         sideToMove = them;
         entry.hashKey ^= zobristSide;
         return;
@@ -157,13 +152,12 @@ void Board::unmakeMove(Move move) {
     const std::uint32_t kind = moveKind(move);
 
     if (kind == MOVE_CASTLE_SHORT || kind == MOVE_CASTLE_LONG) {
-        const CastleSquares& cs = castleSquares[castleIndex(move, us)];
-        toggle(*this, KING, us, squareBit(cs.kingFrom) | squareBit(cs.kingTo));
-        toggle(*this, ROOK, us, squareBit(cs.rookFrom) | squareBit(cs.rookTo));
-        squareKind[cs.kingFrom] = KING;
-        squareKind[cs.kingTo] = EMPTY;
-        squareKind[cs.rookFrom] = ROOK;
-        squareKind[cs.rookTo] = EMPTY;
+        const CastlingRight& right = castling.rights[castleIndex(move, us)];
+        flipCastlingMen(*this, us, right);
+        squareKind[right.kingTo] = EMPTY;
+        squareKind[right.rookTo] = EMPTY;
+        squareKind[right.kingFrom] = KING;
+        squareKind[right.rookFrom] = ROOK;
         return;
     }
 

@@ -81,9 +81,9 @@ void Board::generateMoves(Move* list, int& count) const {
     // when the position was set up, attacks are the caller's business.
     const std::uint8_t rights = history[ply].ooStatus;
     const std::uint8_t shortRight = us == WHITE ? CASTLE_WHITE_SHORT : CASTLE_BLACK_SHORT;
-    const std::uint8_t longRight = us == WHITE ? CASTLE_WHITE_LONG : CASTLE_BLACK_LONG;
-    if ((rights & shortRight) && !(occupied & castleShortPath[us])) list[count++] = MOVE_CASTLE_SHORT;
-    if ((rights & longRight) && !(occupied & castleLongPath[us])) list[count++] = MOVE_CASTLE_LONG;
+    const CastlingRight* ours = castling.rights + 2 * us;
+    if ((rights & shortRight) && !(occupied & ours[0].mustBeEmpty)) list[count++] = MOVE_CASTLE_SHORT;
+    if ((rights & (shortRight << 1)) && !(occupied & ours[1].mustBeEmpty)) list[count++] = MOVE_CASTLE_LONG;
 
     for (int kind = BISHOP; kind <= QUEEN; ++kind) {
         Bitboard pieces = bitboards[kind] & own;

@@ -21,13 +21,16 @@ const char* const promotionLetterGui[6] = {"", "n", "b", "r", "q", "k"};
 const char* const promotionLetterDiagnostic[6] = {"", "N", "B", "R", "Q", "K"};
 }  // namespace
 
-std::string moveToText(Move move, const Board& board) { return moveToText(move, board.sideToMove); }
+std::string moveToText(Move move, const Board& board) { return moveToText(move, board.sideToMove, board.castling); }
 
-std::string moveToText(Move move, Colour mover) {
+std::string moveToText(Move move, Colour mover, const CastlingRules& castling) {
     if (sameMove(move, NO_MOVE)) return std::string();
-    // Castling words carry no squares; the side that castles supplies them.
-    if (moveKind(move) == MOVE_CASTLE_SHORT) return mover == WHITE ? "e1g1" : "e8g8";
-    if (moveKind(move) == MOVE_CASTLE_LONG) return mover == WHITE ? "e1c1" : "e8c8";
+    // Castling words carry no squares; the side that castles and the rules
+    // supply them.
+    if (isCastling(move)) {
+        const CastlingRight& right = castling.rights[castleIndex(move, mover)];
+        return std::string(squareName[right.kingFrom]) + squareName[castling.chess960 ? right.rookFrom : right.kingTo];
+    }
     std::string text = squareName[moveFrom(move)];
     text += squareName[moveTo(move)];
     if (isPromotion(move)) text += promotionLetterGui[promotedKind(move)];

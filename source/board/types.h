@@ -70,7 +70,8 @@ inline constexpr int BB_WHITE = 8;   // colour set of colour c is BB_WHITE + c
 //
 // Kind codes: bit 2 = capture, bit 3 = promotion; for promotions bits 0-1 give
 // the new piece (0 knight .. 3 queen), so promoted kind = (code & 3) + 1.
-// Castling is the bare code 2 or 3: its squares follow from the side that castles.
+// Castling is the bare code 2 or 3: its squares follow from the side that castles
+// and the position's castling rules (board/castling.h).
 using Move = std::uint32_t;
 
 enum MoveKind : std::uint32_t {
@@ -131,16 +132,8 @@ inline constexpr std::uint8_t CASTLE_WHITE_LONG = 2;
 inline constexpr std::uint8_t CASTLE_BLACK_SHORT = 4;
 inline constexpr std::uint8_t CASTLE_BLACK_LONG = 8;
 
-// The squares a castling code stands for, indexed by (0 short, 1 long) + 2 * colour.
-struct CastleSquares {
-    Square kingFrom, kingTo, rookFrom, rookTo;
-};
-inline constexpr CastleSquares castleSquares[4] = {
-    {4, 6, 7, 5},       // white short
-    {4, 2, 0, 3},       // white long
-    {60, 62, 63, 61},   // black short
-    {60, 58, 56, 59},   // black long
-};
+// The right a castling word stands for, indexed by (0 short, 1 long) + 2 * colour,
+// the order of the bits above; its squares are the position's (CastlingRules).
 constexpr int castleIndex(Move m, Colour c) { return (moveKind(m) == MOVE_CASTLE_LONG ? 1 : 0) + 2 * c; }
 
 // Scores.

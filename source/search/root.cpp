@@ -120,7 +120,7 @@ int SearchWorker::rootSearch(int depth, std::int64_t searchStart) {
                 host().reportBestLine({.depth = depth, .selDepth = selDepth, .score = score,
                                              .elapsedMs = std::uint64_t(clockMs() - searchStart),
                                              .nodes = board.nodeCount, .mover = side, .line = pv.moves,
-                                             .lineLength = pv.length});
+                                             .lineLength = pv.length, .castling = &board.castling});
             }
         } else {
             // One of the other lines: its variation is read now, while the

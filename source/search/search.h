@@ -30,6 +30,7 @@ struct SearchInfo {
     Colour mover = WHITE;  // the side that plays line[0]
     const Move* line = nullptr;
     int lineLength = 0;
+    const CastlingRules* castling = &standardCastling;  // the searched position's, for the text of castling
 };
 
 // The search's one door to the driver: input, clock and output. Every
