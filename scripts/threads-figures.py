@@ -21,6 +21,7 @@ parser.add_argument("--program", default=os.path.join(here, "..", "build", "rele
 parser.add_argument("--threads", type=int, default=2)
 parser.add_argument("--movetime", type=int, default=1000)
 parser.add_argument("--depth", type=int, default=11)
+parser.add_argument("--hash", type=int, default=64, help="MB of table for every search (threads share it)")
 parser.add_argument("--runner", help="fastchess or cutechess-cli; found on PATH when not given")
 parser.add_argument("--games", type=int, default=200)
 parser.add_argument("--tc", default="5+0.05")
@@ -33,7 +34,8 @@ with open(os.path.join(here, "..", "source", "bench.cpp")) as source:
 
 def search(threads, fen, go):
     """The last full info line of one search in a fresh process: (nodes, milliseconds)."""
-    commands = "setoption name Threads value %d\nposition fen %s\n%s\n" % (threads, fen, go)
+    commands = "setoption name Hash value %d\nsetoption name Threads value %d\nposition fen %s\n%s\n" % (
+        args.hash, threads, fen, go)
     with tempfile.TemporaryDirectory() as folder:
         out = subprocess.run([program], input=commands, capture_output=True, text=True, cwd=folder).stdout
     last = [line.split() for line in out.splitlines() if line.startswith("info depth") and " nodes " in line][-1]
@@ -48,7 +50,7 @@ for fen in positions:
         speeds[threads].append(nodes * 1000 / max(ms, 1))
         times[threads] += search(threads, fen, "go depth %d" % args.depth)[1]
 one, more = statistics.median(speeds[1]), statistics.median(speeds[args.threads])
-print("%d bench positions, %s" % (len(positions), program))
+print("%d bench positions, %s, Hash %d" % (len(positions), program, args.hash))
 print("nodes per second, median over positions: Threads 1 %.0f, Threads %d %.0f, ratio %.2f"
       % (one, args.threads, more, more / one))
 print("time to depth %d over all positions: Threads 1 %.1f s, Threads %d %.1f s, ratio %.2f"
@@ -64,7 +66,7 @@ with tempfile.TemporaryDirectory() as folder:
     book = ["-openings", "file=" + openings, "format=epd", "order=random"]
     command = [runner, "-engine", "cmd=" + program, "name=threads%d" % args.threads,
                "option.Threads=%d" % args.threads, "-engine", "cmd=" + program, "name=threads1",
-               "-each", "proto=uci", "tc=" + args.tc, "-rounds", str(args.games // 2), "-games", "2", "-repeat",
+               "-each", "option.Hash=%d" % args.hash, "proto=uci", "tc=" + args.tc, "-rounds", str(args.games // 2), "-games", "2", "-repeat",
                "-concurrency", "1", "-recover"] + book
     result = subprocess.run(command, capture_output=True, text=True, cwd=folder)
     report = [line for line in result.stdout.splitlines() if "Elo" in line or "Games" in line or "Ptnml" in line]

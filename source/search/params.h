@@ -186,21 +186,6 @@ inline constexpr int orderingTables[6][64] = {
 // clang-format on
 
 // ---------------------------------------------------------------------------
-// Helper threads
-// ---------------------------------------------------------------------------
-
-// Helpers skip some iterations so that they spread over several depths
-// instead of all searching the same tree: helper i (counted from 1) searches
-// depth d only when ((d + HELPER_SKIP_PHASE[k]) / HELPER_SKIP_SIZE[k]) is
-// even, with k = (i - 1) mod 20. Half the helpers skip every other depth,
-// others two in four, three in six, four in eight, each set shifted.
-inline constexpr int HELPER_SKIP_PATTERNS = 20;
-inline constexpr int HELPER_SKIP_SIZE[HELPER_SKIP_PATTERNS] = {1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
-                                                               3, 3, 4, 4, 4, 4, 4, 4, 4, 4};
-inline constexpr int HELPER_SKIP_PHASE[HELPER_SKIP_PATTERNS] = {0, 1, 0, 1, 2, 3, 0, 1, 2, 3,
-                                                                4, 5, 0, 1, 2, 3, 4, 5, 6, 7};
-
-// ---------------------------------------------------------------------------
 // Strength levels (UCI_LimitStrength, UCI_Elo)
 // ---------------------------------------------------------------------------
 
@@ -215,9 +200,9 @@ struct SkillAnchor {
     int maxLoss;
 };
 inline constexpr SkillAnchor SKILL_ANCHORS[] = {
-    {1350, 400, 160, 220},
-    {1650, 4000, 80, 140},
-    {1950, 60000, 20, 60},
+    {1350, 6000, 110, 170},
+    {1650, 56000, 50, 110},
+    {1900, 700000, 10, 25},
 };
 inline constexpr int SKILL_ANCHOR_COUNT = int(std::size(SKILL_ANCHORS));
 // The best lines found at the root, among which the move is drawn.

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "eval/eval.h"
 #include "platform/clock.h"
 #include "search/nodes.h"
@@ -53,6 +55,10 @@ int SearchWorker::rootSearch(int depth, std::int64_t searchStart) {
     board.generateMoves(list, count);
     orderMoves(board, list, count, hashMove, 0, killers, host());
     if (severalLines) root.putLastLinesFirst(list, count);
+    // A helper keeps the best move first (its score bounds the rest) and
+    // starts the others at its own share of the list.
+    if (rootShare > 0 && count > 2)
+        std::rotate(list + 1, list + 1 + (count - 1) * rootShare / rootShares, list + count);
 
     int searchedCount = 0;
     PrincipalVariation pv;

@@ -38,6 +38,8 @@ void SearchThreads::startHelpers(std::int64_t searchStart) {
         worker.startCounting();
         worker.root.reset(1);
         worker.root.allowLike(first.root);
+        worker.rootShare = int(i);
+        worker.rootShares = int(workers_.size());
     }
     searchStart_ = searchStart;
     searching_ = workers_.size() - 1;
@@ -84,16 +86,14 @@ void SearchThreads::helperLoop(std::size_t index, std::uint64_t seen) {
             if (exit_) return;
             seen = generation_;
         }
-        helperSearch(*workers_[index], index);
+        helperSearch(*workers_[index]);
         std::lock_guard lock(mutex_);
         if (--searching_ == 0) idle_.notify_all();
     }
 }
 
-void SearchThreads::helperSearch(SearchWorker& worker, std::size_t index) {
-    const std::size_t pattern = (index - 1) % HELPER_SKIP_PATTERNS;
+void SearchThreads::helperSearch(SearchWorker& worker) {
     for (int depth = 1; depth <= MAX_ITERATIONS && !worker.stopped(); ++depth) {
-        if ((depth + HELPER_SKIP_PHASE[pattern]) / HELPER_SKIP_SIZE[pattern] % 2 != 0) continue;
         worker.rootSearch(depth, searchStart_);
         if (worker.stopped()) break;
         worker.root.completeIteration();

@@ -1,9 +1,9 @@
 // The threads of a search. The main thread's worker is run by the driver on
 // the thread that reads input; helper threads search the same root at the
-// same time over the shared table (each one skipping some depths, so they
-// spread over several trees), never read input, never print, and stop when
-// the main thread stops. Threads are created when their number changes, wait
-// on a condition between searches and are joined at the end.
+// same time over the shared table (each one taking the root moves in another
+// order, so that they spread over the tree), never read input, never print,
+// and stop when the main thread stops. Threads are created when their number
+// changes, wait on a condition between searches and are joined at the end.
 #pragma once
 
 #include "search/worker.h"
@@ -48,7 +48,7 @@ public:
 
 private:
     void helperLoop(std::size_t index, std::uint64_t seen);
-    void helperSearch(SearchWorker& worker, std::size_t index);
+    void helperSearch(SearchWorker& worker);
     void joinHelpers();
 
     std::vector<std::unique_ptr<SearchWorker>> workers_;  // [0] is the main thread's

@@ -34,6 +34,11 @@ public:
     PawnCache pawnCache;
     // The deepest ply the current iteration has reached (quiescence included).
     int selDepth = 0;
+    // Helpers search the root moves after the first from another place in the
+    // list (this share of it on), so that what they store is what the main
+    // thread will need next instead of what it has just searched. 0 for the
+    // main thread.
+    int rootShare = 0, rootShares = 1;
 
     // Where the search polls and reports: the driver for the main thread, a
     // silent host that never stops it and prints nothing for the helpers.
