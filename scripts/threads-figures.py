@@ -66,8 +66,9 @@ with tempfile.TemporaryDirectory() as folder:
     book = ["-openings", "file=" + openings, "format=epd", "order=random"]
     command = [runner, "-engine", "cmd=" + program, "name=threads%d" % args.threads,
                "option.Threads=%d" % args.threads, "-engine", "cmd=" + program, "name=threads1",
-               "-each", "option.Hash=%d" % args.hash, "proto=uci", "tc=" + args.tc, "-rounds", str(args.games // 2), "-games", "2", "-repeat",
-               "-concurrency", "1", "-recover"] + book
+               "-each", "option.Hash=%d" % args.hash, "proto=uci", "tc=" + args.tc,
+               "-rounds", str(args.games // 2), "-games", "2", "-repeat", "-concurrency", "1", "-recover",
+               "-pgnout", "file=" + os.path.join(folder, "games.pgn")] + book
     result = subprocess.run(command, capture_output=True, text=True, cwd=folder)
     report = [line for line in result.stdout.splitlines() if "Elo" in line or "Games" in line or "Ptnml" in line]
     print("\n".join(report[-4:]) if report else result.stdout[-2000:])

@@ -200,9 +200,9 @@ struct SkillAnchor {
     int maxLoss;
 };
 inline constexpr SkillAnchor SKILL_ANCHORS[] = {
-    {1350, 6000, 110, 170},
+    {1350, 9500, 100, 160},
     {1650, 56000, 50, 110},
-    {1900, 700000, 10, 25},
+    {1900, 2000000, 6, 20},
 };
 inline constexpr int SKILL_ANCHOR_COUNT = int(std::size(SKILL_ANCHORS));
 // The best lines found at the root, among which the move is drawn.
