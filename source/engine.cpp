@@ -249,7 +249,9 @@ void Engine::think(const GoParameters& go) {
     main.board = board;
     main.startCounting();
     setNodeLimit();
-    threads.startHelpers(time.startMs());
+    // Threads settle iterations for each other only where one line decides
+    // the move; several lines must all come from one search.
+    threads.startHelpers(time.startMs(), main.root.wantedLines() == 1, time.depthLimit());
     // However the search ends, even by an error, no helper searches on.
     struct HelpersStop {
         SearchThreads& threads;
@@ -264,10 +266,17 @@ void Engine::think(const GoParameters& go) {
         if (finishedGame && depth > 1) break;
         if (strengthBudgetUsed()) break;
 
+        threads.mainBegins(depth);
         const int score = main.rootSearch(depth, time.startMs());
-        if (main.stopped()) continue;  // interrupted: its score means nothing
+        if (main.stopped()) {
+            // A helper has completed this iteration or a deeper one first:
+            // its result stands for it, and the search goes on beyond it.
+            if (main.resumeIfOvertaken()) depth = adoptHelperIteration();
+            continue;  // interrupted: its score means nothing
+        }
 
         main.root.completeIteration();
+        threads.mainCompleted(depth);
         if (!sameMove(main.root.bestMove, NO_MOVE)) progress_.haveBestMove = true;
         progress_.completedDepth = depth;
         progress_.completedScore = score;
@@ -311,6 +320,25 @@ void Engine::think(const GoParameters& go) {
         searchState = STATE_IDLE;
         throw EngineError("ITS NOT POSSIBLE!!! leaving search with nor search and nor idle state");
     }
+}
+
+int Engine::adoptHelperIteration() {
+    const SearchThreads::HelperIteration deepest = threads.deepestHelperIteration();
+    SearchWorker& main = threads.main();
+    RootMoves& root = main.root;
+    main.selDepth = deepest.selDepth;
+    root.bestMove = deepest.bestMove;
+    root.ponderMove = deepest.ponderMove;
+    threads.mainCompleted(deepest.depth);
+    progress_.haveBestMove = true;
+    progress_.completedDepth = deepest.depth;
+    progress_.completedScore = deepest.score;
+    uci.SendSearchInfo({.depth = deepest.depth, .selDepth = deepest.selDepth, .score = deepest.score,
+                        .elapsedMs = std::uint64_t(elapsedMs()), .nodes = totalNodes(), .mover = board.sideToMove,
+                        .line = deepest.line.moves, .lineLength = deepest.line.length, .castling = &board.castling});
+    reportIteration(deepest.depth, deepest.score);
+    setNodeLimit();
+    return deepest.depth;
 }
 
 void Engine::setNodeLimit() {

@@ -106,6 +106,9 @@ private:
     // The main thread's node budget: that of "go nodes", and once the first
     // iteration has completed, that of a limited strength.
     void setNodeLimit();
+    // Takes the deepest iteration a helper has completed as the search's
+    // own, reports it and returns its depth.
+    int adoptHelperIteration();
     // A limited strength's search has used its nodes.
     bool strengthBudgetUsed();
     // The move a weaker player of that level plays, drawn among the lines.

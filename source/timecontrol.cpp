@@ -104,6 +104,11 @@ std::vector<std::string> TimeControl::allocate(Colour side, int overheadMs) {
     return said;
 }
 
+int TimeControl::depthLimit() const {
+    if (!(go_.goFlags & GO_DEPTH) || waitsForStop()) return search_params::MAX_ITERATIONS;
+    return std::clamp(depthLimit_, 1, search_params::MAX_ITERATIONS);
+}
+
 std::uint64_t TimeControl::nodeBudget() const {
     // Asked again after a "ponderhit" that turns a ponder search into one
     // with a node limit, so it stops on time too.

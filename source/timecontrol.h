@@ -60,6 +60,8 @@ public:
     std::uint64_t baseBudget() const { return timeAllocated_; }
     std::uint64_t extraAllowance() const { return extraTime_; }
 
+    // The deepest iteration a "depth" limit allows (every iteration without one).
+    int depthLimit() const;
     // Whether the search only ends on "stop" (or "ponderhit" and the clock).
     bool waitsForStop() const;
     // The node budget of "go nodes N" that the search watches at every node;

@@ -332,15 +332,15 @@ TEST_F(Search, InternalDeepeningOfOstrel32) {
     EXPECT_EQ(board.nodeCount, twoSearches);
 }
 
-// Helpers search until the stop, their nodes count for the search, and they wait idle between searches, however
-// often their number changes.
+// Helpers search until the stop (whether or not they share iterations with the main thread), their nodes count for
+// the search, and they wait idle between searches, however often their number changes.
 TEST(Threads, HelpersSearchUntilStoppedAndWaitBetweenSearches) {
     SearchThreads threads;
     for (const int count : {3, 1, 4, 2, 2}) {
         threads.setCount(count);
         threads.main().root.reset(1);
         threads.setStopped(false);
-        threads.startHelpers(0);
+        threads.startHelpers(0, count % 2 == 0, search_params::MAX_ITERATIONS);
         for (int waited = 0; count > 1 && threads.helperNodes() == 0 && waited < 60000; ++waited)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_EQ(threads.helperNodes() > 0, count > 1) << count << " threads";
@@ -349,6 +349,46 @@ TEST(Threads, HelpersSearchUntilStoppedAndWaitBetweenSearches) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(threads.helperNodes(), nodes) << "a helper searched on after the stop";
     }
+}
+
+// Sharing iterations: a helper publishes each iteration it completes with a legal move and never searches past the
+// depth limit; a main thread in an iteration a helper has completed leaves it and may search on, while a stop that
+// comes meanwhile is never lost.
+TEST(Threads, TheFirstThreadToCompleteAnIterationSettlesIt) {
+    constexpr int LIMIT = 6;
+    SearchThreads threads;
+    threads.setCount(2);
+    SearchWorker& main = threads.main();
+    main.root.reset(1);
+    threads.setStopped(false);
+    threads.startHelpers(0, true, LIMIT);
+    for (int waited = 0; threads.deepestHelperIteration().depth < LIMIT && waited < 120000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // With the limit completed the helper has nothing left to search: it ends by itself.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::uint64_t nodes = threads.helperNodes();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(threads.helperNodes(), nodes) << "the helper searched past the depth limit";
+    const SearchThreads::HelperIteration deepest = threads.deepestHelperIteration();
+    EXPECT_EQ(deepest.depth, LIMIT);
+    bool legal = false;
+    forEachLegalMove(main.board, [&](Move move) { legal |= sameMove(move, deepest.bestMove); });
+    EXPECT_TRUE(legal);
+    ASSERT_GT(deepest.line.length, 0);
+    EXPECT_TRUE(sameMove(deepest.line.moves[0], deepest.bestMove));
+
+    // An empty table makes the main thread's search long enough to hear of it.
+    clearTranspositionTable();
+    main.rootSearch(LIMIT - 1, 0);
+    EXPECT_TRUE(main.stopped()) << "the main thread finished an iteration already completed";
+    EXPECT_TRUE(main.resumeIfOvertaken());
+    EXPECT_FALSE(main.stopped());
+    clearTranspositionTable();
+    main.rootSearch(LIMIT, 0);
+    threads.setStopped(true);
+    EXPECT_FALSE(main.resumeIfOvertaken());
+    EXPECT_TRUE(main.stopped());
+    threads.stopHelpers();
 }
 
 // A lower rating plays worse moves: over fixed positions and seeds, the moves a weaker level chooses lose more, by a

@@ -38,7 +38,8 @@ int SearchWorker::alphaBeta(int depth, int ply, int alpha, int beta, bool nullMo
 
     // Step 2: hear the host.
     if (pollHost()) {
-        setStopped(true);
+        // An overtaken iteration has its state set already; anything else stops.
+        if (!stopped()) setStopped(true);
         return alpha;
     }
 
@@ -150,10 +151,31 @@ int SearchWorker::alphaBeta(int depth, int ply, int alpha, int beta, bool nullMo
     bool noMoveRaisedAlpha = true;
     const Bitboard seventhRank = side == WHITE ? SEVENTH_RANK_WHITE : SEVENTH_RANK_BLACK;
 
+    // With several threads, a move that another thread is searching from
+    // this position is put off until the node's other moves are done (the
+    // first move always goes first: it sets the bound the others must beat).
+    // By then the other thread has usually stored its result.
+    const bool mayDefer = movesInProgress_ && depth >= DEFER_MIN_DEPTH;
+    Move deferred[MAX_DEFERRED_MOVES];
+    int deferredCount = 0, deferredNext = 0;
+
     // Step 11: the move loop.
-    for (Move move; picker.next(move);) {
+    for (Move move;;) {
+        bool putOffBefore = false;
+        if (!picker.next(move)) {
+            if (deferredNext == deferredCount) break;
+            move = deferred[deferredNext++];
+            putOffBefore = true;
+        }
+
         // 11.1: castling through or out of check is illegal.
         if (isCastling(move) && !castlingPathSafe(board, move, side)) continue;
+
+        if (mayDefer && !putOffBefore && searchedCount > 0 && deferredCount < MAX_DEFERRED_MOVES &&
+            !capturesKing(move) && movesInProgress_->busy(key, move)) {
+            deferred[deferredCount++] = move;
+            continue;
+        }
 
         int score;
         if (capturesKing(move)) {
@@ -198,7 +220,8 @@ int SearchWorker::alphaBeta(int depth, int ply, int alpha, int beta, bool nullMo
                 }
             }
 
-            // 11.3: search it.
+            // 11.3: search it (and let other threads know).
+            if (mayDefer) movesInProgress_->start(key, move);
             if (searchedCount >= LMR_MIN_SEARCHED && extended >= LMR_MIN_DEPTH && !isCapture(move) && !inCheck &&
                 !isTacticalMove(move, board)) {
                 // Late quiet moves are rarely best: look at them shallower
@@ -216,6 +239,7 @@ int SearchWorker::alphaBeta(int depth, int ply, int alpha, int beta, bool nullMo
 
             // 11.4.
             board.unmakeMove(move);
+            if (mayDefer) movesInProgress_->finish(key, move);
         }
         ++searchedCount;
 

@@ -64,6 +64,11 @@ inline constexpr int LMR_MIN_SEARCHED = 4;
 inline constexpr int LMR_MIN_DEPTH = 3;
 inline constexpr int LMR_REDUCTION = 2;
 
+// Several threads: from this unextended depth on, a node puts off the moves
+// another thread is searching from the same position, at most this many.
+inline constexpr int DEFER_MIN_DEPTH = 3;
+inline constexpr int MAX_DEFERRED_MOVES = 32;
+
 // Ending codes of the evaluation's recogniser for a single pawn against a
 // bare king (either colour), which the king-and-pawn rules may settle.
 inline constexpr int ENDING_LONE_PAWN_WHITE = 6;

@@ -19,6 +19,7 @@ int SearchWorker::rootSearch(int depth, std::int64_t searchStart) {
     const Colour side = board.sideToMove;
     const bool severalLines = root.wantedLines() > 1;
     selDepth = 0;
+    iterationDepth_ = depth;
     root.beginIteration();
 
     // A root without the mover's king (a damaged position) has nothing to search.
@@ -123,6 +124,7 @@ int SearchWorker::rootSearch(int depth, std::int64_t searchStart) {
             } else {
                 root.bestMove = best;
                 root.ponderMove = pv.ponder;
+                root.bestLine = pv;
                 host().reportBestLine({.depth = depth, .selDepth = selDepth, .score = score,
                                              .elapsedMs = std::uint64_t(clockMs() - searchStart),
                                              .nodes = board.nodeCount, .mover = side, .line = pv.moves,

@@ -34,6 +34,8 @@ public:
     // iteration has completed, so the move played begins the line shown.
     Move bestMove = NO_MOVE;
     Move ponderMove = NO_MOVE;
+    // With one line: the line of the best move, for another thread to report.
+    PrincipalVariation bestLine;
 
     // The lines of the last completed iteration, best first.
     const RootLine& line(int index) const { return lines_[1 - current_][index]; }

@@ -2,11 +2,12 @@
 
 #include "search/params.h"
 
+#include <algorithm>
+
 using namespace search_params;
 
 SearchThreads::SearchThreads() {
     workers_.push_back(std::make_unique<SearchWorker>());
-    main().shareStop(&stop_);
 }
 
 SearchThreads::~SearchThreads() { shutdown(); }
@@ -18,7 +19,6 @@ void SearchThreads::setCount(int count) {
     workers_.resize(1);
     for (int i = 1; i < count; ++i) {
         workers_.push_back(std::make_unique<SearchWorker>());
-        workers_.back()->shareStop(&stop_);
     }
     exit_ = false;
     // Each helper starts from the searches already counted, so it waits for
@@ -27,13 +27,32 @@ void SearchThreads::setCount(int count) {
         helpers_.emplace_back(&SearchThreads::helperLoop, this, i, generation_);
 }
 
-void SearchThreads::startHelpers(std::int64_t searchStart) {
-    if (workers_.size() == 1) return;
-    const SearchWorker& first = main();
+void SearchThreads::setStopped(bool stopped) {
+    for (const auto& worker : workers_) worker->setStopped(stopped);
+}
+
+void SearchThreads::startHelpers(std::int64_t searchStart, bool shareIterations, int maxDepth) {
+    SearchWorker& first = main();
+    if (workers_.size() == 1) {
+        first.shareIterations(nullptr, false);
+        first.shareMovesInProgress(nullptr);
+        return;
+    }
+    movesInProgress_->clear();
+    first.shareMovesInProgress(movesInProgress_.get());
     // Written before the helpers are woken under the lock, so each sees all of it.
     std::lock_guard lock(mutex_);
+    iterations_.mainDepth.store(0, std::memory_order_relaxed);
+    iterations_.mainCompleted.store(0, std::memory_order_relaxed);
+    iterations_.helperCompleted.store(0, std::memory_order_relaxed);
+    deepest_ = {};
+    maxDepth_ = maxDepth;
+    sharing_ = shareIterations;
+    first.shareIterations(shareIterations ? &iterations_ : nullptr, false);
     for (std::size_t i = 1; i < workers_.size(); ++i) {
         SearchWorker& worker = *workers_[i];
+        worker.shareIterations(shareIterations ? &iterations_ : nullptr, true);
+        worker.shareMovesInProgress(movesInProgress_.get());
         worker.board = first.board;
         worker.startCounting();
         worker.root.reset(1);
@@ -93,10 +112,35 @@ void SearchThreads::helperLoop(std::size_t index, std::uint64_t seen) {
 }
 
 void SearchThreads::helperSearch(SearchWorker& worker) {
+    const bool shared = sharing_;
     for (int depth = 1; depth <= MAX_ITERATIONS && !worker.stopped(); ++depth) {
-        worker.rootSearch(depth, searchStart_);
-        if (worker.stopped()) break;
+        if (shared) {
+            // Never behind the main thread: an iteration it has completed or
+            // begun is where this one goes on.
+            depth = std::max({depth, iterations_.mainCompleted.load(std::memory_order_relaxed) + 1,
+                              iterations_.mainDepth.load(std::memory_order_relaxed)});
+            if (depth > maxDepth_) break;
+        }
+        const int score = worker.rootSearch(depth, searchStart_);
+        if (worker.stopped()) {
+            if (worker.resumeIfOvertaken()) continue;
+            break;
+        }
         worker.root.completeIteration();
+        if (shared) publish(worker, depth, score);
     }
     worker.publishNodes();
+}
+
+void SearchThreads::publish(const SearchWorker& worker, int depth, int score) {
+    if (sameMove(worker.root.bestMove, NO_MOVE)) return;
+    std::lock_guard lock(mutex_);
+    if (depth <= deepest_.depth) return;
+    deepest_ = {depth, score, worker.selDepth, worker.root.bestMove, worker.root.ponderMove, worker.root.bestLine};
+    iterations_.helperCompleted.store(depth, std::memory_order_relaxed);
+}
+
+SearchThreads::HelperIteration SearchThreads::deepestHelperIteration() {
+    std::lock_guard lock(mutex_);
+    return deepest_;
 }

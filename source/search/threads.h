@@ -1,8 +1,10 @@
 // The threads of a search. The main thread's worker is run by the driver on
 // the thread that reads input; helper threads search the same root at the
-// same time over the shared table (each one taking the root moves in another
-// order, so that they spread over the tree), never read input, never print,
-// and stop when the main thread stops. Threads are created when their number
+// same time over the shared table, never read input, never print, and stop
+// when the main thread stops. They spread over the tree: each takes the root
+// moves in another order, and a node puts off the moves another thread is
+// searching (MovesInProgress). The first thread to complete an iteration
+// settles it for all. Threads are created when their number
 // changes, wait on a condition between searches and are joined at the end.
 #pragma once
 
@@ -29,17 +31,34 @@ public:
     SearchWorker& main() { return *workers_.front(); }
 
     // Starts the helpers on the main worker's root position, with its root
-    // move restrictions, for a search that started at `searchStart`.
-    void startHelpers(std::int64_t searchStart);
+    // move restrictions, for a search that started at `searchStart`. With
+    // `shareIterations`, the threads keep to the main thread's iteration (no
+    // deeper than `maxDepth`), and whichever completes an iteration first
+    // settles it for all (see IterationBoard).
+    void startHelpers(std::int64_t searchStart, bool shareIterations, int maxDepth);
+    // The main thread begins or has completed an iteration.
+    void mainBegins(int depth) { iterations_.mainDepth.store(depth, std::memory_order_relaxed); }
+    void mainCompleted(int depth) { iterations_.mainCompleted.store(depth, std::memory_order_relaxed); }
+
+    // The deepest iteration a helper has completed in this search.
+    struct HelperIteration {
+        int depth = 0;
+        int score = 0;
+        int selDepth = 0;
+        Move bestMove = NO_MOVE;
+        Move ponderMove = NO_MOVE;
+        PrincipalVariation line;
+    };
+    HelperIteration deepestHelperIteration();
     // Signals the stop to every thread and waits until each helper has
     // stopped; returns at once when none is searching.
     void stopHelpers();
     // The nodes the helpers have searched in the current or last search.
     std::uint64_t helperNodes() const;
 
-    // The one stop signal of every worker.
-    bool stopped() const { return stop_.load(std::memory_order_relaxed); }
-    void setStopped(bool stopped) { stop_.store(stopped, std::memory_order_relaxed); }
+    // The stop signal of every worker.
+    bool stopped() const { return workers_.front()->stopped(); }
+    void setStopped(bool stopped);
 
     // Empties the killers and pawn caches of every worker.
     void clearMemory();
@@ -49,6 +68,7 @@ public:
 private:
     void helperLoop(std::size_t index, std::uint64_t seen);
     void helperSearch(SearchWorker& worker);
+    void publish(const SearchWorker& worker, int depth, int score);
     void joinHelpers();
 
     std::vector<std::unique_ptr<SearchWorker>> workers_;  // [0] is the main thread's
@@ -60,5 +80,9 @@ private:
     std::size_t searching_ = 0;     // helpers still in the current search
     bool exit_ = false;
     std::int64_t searchStart_ = 0;
-    alignas(CACHE_LINE_BYTES) std::atomic<bool> stop_{false};
+    int maxDepth_ = 0;
+    bool sharing_ = false;
+    IterationBoard iterations_;
+    std::unique_ptr<MovesInProgress> movesInProgress_ = std::make_unique<MovesInProgress>();
+    HelperIteration deepest_;  // under mutex_
 };

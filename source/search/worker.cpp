@@ -35,6 +35,17 @@ bool SearchWorker::pollHost() {
         publishNodes();
         if (nodeLimit != NO_NODE_LIMIT) otherNodes_ = host_->otherThreadsNodes();
         if (host_->deadlinePassed()) return true;
+        if (iterations_ && iterationOvertaken()) {
+            std::uint8_t expected = RUNNING;
+            run_.compare_exchange_strong(expected, OVERTAKEN);
+            return true;
+        }
     }
     return nodes + otherNodes_ >= nodeLimit;
+}
+
+bool SearchWorker::iterationOvertaken() const {
+    const int completed = isHelper_ ? iterations_->mainCompleted.load(std::memory_order_relaxed)
+                                    : iterations_->helperCompleted.load(std::memory_order_relaxed);
+    return completed >= iterationDepth_;
 }

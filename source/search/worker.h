@@ -1,11 +1,13 @@
 // One search thread: the board it searches and everything a search writes
-// besides the shared transposition table (the killers, the pawn cache, the
-// root moves, the poll counters). The single-threaded search is one worker;
+// besides what the threads share (the transposition table, the moves in
+// progress, the iteration board): the killers, the pawn cache, the root
+// moves, the poll counters. The single-threaded search is one worker;
 // with more threads, helpers run the same code on workers of their own.
 #pragma once
 
 #include "board/board.h"
 #include "eval/eval.h"
+#include "search/inprogress.h"
 #include "search/ordering.h"
 #include "search/rootmoves.h"
 #include "search/search.h"
@@ -17,6 +19,16 @@
 // Each worker lives on cache lines of its own, so what one thread writes on
 // every node never makes another thread's cache line bounce.
 inline constexpr std::size_t CACHE_LINE_BYTES = 64;
+
+// What the threads of one search tell each other about their iterations:
+// the first thread to complete an iteration settles it for all, and the
+// others go on with the next. Each field is written at most once per
+// iteration and read once in 1024 nodes.
+struct IterationBoard {
+    alignas(CACHE_LINE_BYTES) std::atomic<int> mainDepth{0};      // the iteration the main thread searches
+    std::atomic<int> mainCompleted{0};                            // its deepest completed iteration
+    alignas(CACHE_LINE_BYTES) std::atomic<int> helperCompleted{0};  // the deepest any helper has completed
+};
 
 class alignas(CACHE_LINE_BYTES) SearchWorker {
 public:
@@ -44,11 +56,30 @@ public:
     // silent host that never stops it and prints nothing for the helpers.
     void setHost(SearchHost* host);
     SearchHost& host() const { return *host_; }
-    // The stop signal this worker obeys: its own, or one shared by all the
-    // threads of a search. Read on every node, written once per search.
-    void shareStop(std::atomic<bool>* stop) { stop_ = stop; }
-    bool stopped() const { return stop_->load(std::memory_order_relaxed); }
-    void setStopped(bool stopped) { stop_->store(stopped, std::memory_order_relaxed); }
+
+    // The worker's stop signal, read on every node. The driver stops every
+    // worker of a search at once; a worker may also leave an iteration that
+    // another thread has completed first ("overtaken"), and go on with the
+    // next. Only a stop ends the search: an overtaken worker resumes, and a
+    // stop that arrives meanwhile is never lost (both changes are exchanges).
+    bool stopped() const { return run_.load(std::memory_order_relaxed) != RUNNING; }
+    void setStopped(bool stopped) { run_.store(stopped ? STOPPED : RUNNING); }
+    // Left its iteration because another thread completed it first; true
+    // when the worker may search on (no stop came meanwhile).
+    bool resumeIfOvertaken() {
+        std::uint8_t expected = OVERTAKEN;
+        return run_.compare_exchange_strong(expected, RUNNING);
+    }
+    // Lets this worker take part in a search where the threads share their
+    // iterations (null: it searches alone, as the only thread or as a helper
+    // of a search whose iterations are not shared).
+    void shareIterations(const IterationBoard* shared, bool helper) {
+        iterations_ = shared;
+        isHelper_ = helper;
+    }
+    // The table of moves in progress this worker shares with the other
+    // threads of its search (null when it searches alone).
+    void shareMovesInProgress(MovesInProgress* moves) { movesInProgress_ = moves; }
     // The budget of "go nodes N", counting every thread's nodes; only the
     // main thread keeps it. The driver may change it while the search runs
     // (a "ponderhit"), from the searching thread itself.
@@ -82,13 +113,22 @@ public:
     int sideToMoveEvaluation() { return evaluateForSideToMove(board, pawnCache); }
 
 private:
+    static constexpr std::uint8_t RUNNING = 0, OVERTAKEN = 1, STOPPED = 2;
+
     // Hears the host: the input poll, the deadline and the node budget.
     // Returns true when the search must end.
     bool pollHost();
+    // Another thread has completed the iteration this worker is in (or a
+    // deeper one), so finishing it would tell nothing new.
+    bool iterationOvertaken() const;
 
     SearchHost* host_;
-    std::atomic<bool> ownStop_{false};
-    std::atomic<bool>* stop_ = &ownStop_;
+    std::atomic<std::uint8_t> run_{RUNNING};
+    const IterationBoard* iterations_ = nullptr;
+    MovesInProgress* movesInProgress_ = nullptr;
+    bool isHelper_ = false;
+    // The iteration the current root search belongs to.
+    int iterationDepth_ = 0;
     // The block of 1024 made moves in which the deadline was last asked.
     std::uint64_t lastDeadlineBlock_ = 0;
     // The other threads' nodes as last asked, for the node budget.
