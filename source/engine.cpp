@@ -266,7 +266,6 @@ void Engine::think(const GoParameters& go) {
         if (finishedGame && depth > 1) break;
         if (strengthBudgetUsed()) break;
 
-        threads.mainBegins(depth);
         const int score = main.rootSearch(depth, time.startMs());
         if (main.stopped()) {
             // A helper has completed this iteration or a deeper one first:

@@ -17,6 +17,9 @@ void SearchThreads::setCount(int count) {
     if (std::size_t(count) == workers_.size()) return;
     joinHelpers();
     workers_.resize(1);
+    // Alone, the main thread shares nothing; with helpers, each search says what.
+    main().shareIterations(nullptr, false);
+    main().shareMovesInProgress(nullptr);
     for (int i = 1; i < count; ++i) {
         workers_.push_back(std::make_unique<SearchWorker>());
     }
@@ -32,17 +35,12 @@ void SearchThreads::setStopped(bool stopped) {
 }
 
 void SearchThreads::startHelpers(std::int64_t searchStart, bool shareIterations, int maxDepth) {
+    if (workers_.size() == 1) return;
     SearchWorker& first = main();
-    if (workers_.size() == 1) {
-        first.shareIterations(nullptr, false);
-        first.shareMovesInProgress(nullptr);
-        return;
-    }
     movesInProgress_->clear();
     first.shareMovesInProgress(movesInProgress_.get());
     // Written before the helpers are woken under the lock, so each sees all of it.
     std::lock_guard lock(mutex_);
-    iterations_.mainDepth.store(0, std::memory_order_relaxed);
     iterations_.mainCompleted.store(0, std::memory_order_relaxed);
     iterations_.helperCompleted.store(0, std::memory_order_relaxed);
     deepest_ = {};
@@ -115,10 +113,9 @@ void SearchThreads::helperSearch(SearchWorker& worker) {
     const bool shared = sharing_;
     for (int depth = 1; depth <= MAX_ITERATIONS && !worker.stopped(); ++depth) {
         if (shared) {
-            // Never behind the main thread: an iteration it has completed or
-            // begun is where this one goes on.
-            depth = std::max({depth, iterations_.mainCompleted.load(std::memory_order_relaxed) + 1,
-                              iterations_.mainDepth.load(std::memory_order_relaxed)});
+            // Never behind the main thread: the iteration after the one it
+            // has completed is where this one goes on.
+            depth = std::max(depth, iterations_.mainCompleted.load(std::memory_order_relaxed) + 1);
             if (depth > maxDepth_) break;
         }
         const int score = worker.rootSearch(depth, searchStart_);

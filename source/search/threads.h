@@ -36,8 +36,7 @@ public:
     // deeper than `maxDepth`), and whichever completes an iteration first
     // settles it for all (see IterationBoard).
     void startHelpers(std::int64_t searchStart, bool shareIterations, int maxDepth);
-    // The main thread begins or has completed an iteration.
-    void mainBegins(int depth) { iterations_.mainDepth.store(depth, std::memory_order_relaxed); }
+    // The main thread has completed an iteration (or taken a helper's).
     void mainCompleted(int depth) { iterations_.mainCompleted.store(depth, std::memory_order_relaxed); }
 
     // The deepest iteration a helper has completed in this search.

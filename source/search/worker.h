@@ -25,8 +25,7 @@ inline constexpr std::size_t CACHE_LINE_BYTES = 64;
 // others go on with the next. Each field is written at most once per
 // iteration and read once in 1024 nodes.
 struct IterationBoard {
-    alignas(CACHE_LINE_BYTES) std::atomic<int> mainDepth{0};      // the iteration the main thread searches
-    std::atomic<int> mainCompleted{0};                            // its deepest completed iteration
+    alignas(CACHE_LINE_BYTES) std::atomic<int> mainCompleted{0};    // the main thread's deepest completed iteration
     alignas(CACHE_LINE_BYTES) std::atomic<int> helperCompleted{0};  // the deepest any helper has completed
 };
 
